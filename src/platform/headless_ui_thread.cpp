@@ -26,6 +26,7 @@ bool HeadlessUiThread::Post(Task fn) {
   std::lock_guard lock(m_mutex);
   if (m_closed) return false;
   m_queue.push_back(Item{std::move(fn), nullptr});
+  m_queued.notify_all();
   return true;
 }
 
@@ -39,6 +40,7 @@ bool HeadlessUiThread::Send(Task fn) {
     std::lock_guard lock(m_mutex);
     if (m_closed) return false;
     m_queue.push_back(Item{std::move(fn), state});
+    m_queued.notify_all();
   }
   std::unique_lock wait(state->mutex);
   state->done.wait(wait, [&] { return state->finished; });
@@ -134,12 +136,19 @@ size_t HeadlessUiThread::ActiveTimers() const {
   return m_timers.size();
 }
 
+bool HeadlessUiThread::WaitForTasks(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(m_mutex);
+  return m_queued.wait_for(lock, timeout, [&] { return !m_queue.empty() || m_closed; }) &&
+         !m_queue.empty();
+}
+
 void HeadlessUiThread::Close() {
   std::deque<Item> dropped;
   {
     std::lock_guard lock(m_mutex);
     m_closed = true;
     dropped.swap(m_queue);
+    m_queued.notify_all();
   }
   for (Item& item : dropped) {
     if (!item.send) continue;

@@ -35,6 +35,9 @@ class HeadlessUiThread final : public UiThread {
   std::chrono::milliseconds Now() const;
 
   size_t PendingTasks() const;
+  // Blocks until a task is queued (true) or the timeout passes (false); for
+  // hosts whose work arrives from other threads, such as network readers.
+  bool WaitForTasks(std::chrono::milliseconds timeout);
   bool IsTimerActive(TimerId id) const;
   size_t ActiveTimers() const;
 
@@ -55,6 +58,7 @@ class HeadlessUiThread final : public UiThread {
 
   const std::thread::id m_uiThread;
   mutable std::mutex m_mutex;
+  std::condition_variable m_queued;
   std::deque<Item> m_queue;
   bool m_closed = false;
 

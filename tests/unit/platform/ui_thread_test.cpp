@@ -79,6 +79,20 @@ TEST(HeadlessUiThread, CloseReleasesWaitingSendersWithoutRunningTheirTasks) {
   EXPECT_EQ(ui.Pump(10), 0u);
 }
 
+TEST(HeadlessUiThread, WaitForTasksWakesWhenAnotherThreadPosts) {
+  HeadlessUiThread ui;
+  EXPECT_FALSE(ui.WaitForTasks(milliseconds(1))) << "nothing queued";
+  std::atomic<bool> ran{false};
+  std::thread poster([&] { ui.Post([&] { ran = true; }); });
+  // Generous bound: only a lost wake-up could make it run out.
+  EXPECT_TRUE(ui.WaitForTasks(milliseconds(10000)));
+  poster.join();
+  EXPECT_EQ(ui.Pump(10), 1u);
+  EXPECT_TRUE(ran);
+  ui.Close();
+  EXPECT_FALSE(ui.WaitForTasks(milliseconds(10000))) << "a closed thread does not block";
+}
+
 TEST(HeadlessUiThread, TimersRepeatOnTheVirtualClockUntilStopped) {
   HeadlessUiThread ui;
   std::vector<std::string> fired;
