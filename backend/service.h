@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <connectkovo/connectkovo.hpp>
+
+#include "backend/market.h"
+
+namespace kovo::backend {
+
+// What the update check answers.
+struct UpdateOffer {
+  bool available = false;
+  std::string message = "KovoZint is up to date";
+  std::string downloadUrl;  // required when available
+  std::string patchNumber = "1";
+  std::string installerArguments = "/silent";
+};
+
+struct ServiceConfig {
+  uint64_t seed = 1;
+  UpdateOffer update;
+  // Exchange segments a user may have orders placed on automatically.
+  std::string autoPlacementExchanges = "<nse_cm><bse_cm><nse_fo><mcx_fo>";
+  size_t maxBurst = 10'000'000;
+};
+
+// The instruments and prices every client sees.
+struct Market {
+  Market(uint64_t seed, int64_t today) : scrips(seed, today), prices(seed) {}
+  ScripMaster scrips;
+  PriceModel prices;
+};
+
+// One client's conversation: requests in, replies and broadcasts out as
+// encoded frames through the sink. Knows nothing of sockets, so it is
+// driven directly in tests. Not thread-safe; the server calls it from its
+// one loop thread.
+class CClientSession {
+ public:
+  using Sink = std::function<void(std::string_view frame)>;
+
+  CClientSession(const Market& market, const ServiceConfig& config, std::string peerAddress,
+                 Sink sink);
+  ~CClientSession();
+
+  // Handles one frame. Returns false when the frame is not a message at all,
+  // after which the connection should be closed.
+  bool OnFrame(std::string_view frame, int64_t now);
+  // Publishes ticks, finished one-minute bars and open interest of the
+  // watched scrips, and moves orders on.
+  void OnClock(int64_t now);
+  // Tick bursts asked for with "kovo_tick_burst": produce up to max of them.
+  size_t BurstRemaining() const { return m_burstRemaining; }
+  size_t ProduceBurst(size_t max, int64_t now);
+
+  size_t WatchCount() const { return m_watches.size(); }
+  const std::vector<std::string>& LoggedLines() const { return m_logLines; }
+
+ private:
+  struct Pair {
+    int32_t field;
+    std::string value;
+    bool any;
+  };
+  struct Watch {
+    std::string id;
+    std::vector<Pair> pairs;
+    const Scrip* scrip;  // when the watch names a known scrip by segment and token
+  };
+  using Fields = std::vector<std::pair<int32_t, std::string>>;
+
+  void Dispatch(const connectkovo::Message& request, std::string_view name, int64_t now);
+  // Starts a reply message: request name and id.
+  void StartReply(std::string_view name);
+  void Finish(bool final);
+  void ReplyError(std::string_view name, std::string_view text);
+  void ReplyDone(std::string_view name, std::string_view userMsg = {}, bool withUserMsg = false);
+
+  void ScripMasterReply(std::string_view name);
+  void LaunchReply(const connectkovo::Message& request, std::string_view name);
+  void PeerDataReply(const connectkovo::Message& request, std::string_view name);
+  void ProductTreeReply(std::string_view name);
+  void UpdateReply(std::string_view name);
+  void TodayBarsReply(const connectkovo::Message& request, std::string_view name, int64_t now);
+  void DailyBarsReply(const connectkovo::Message& request, std::string_view name, int64_t now);
+  void QuoteReply(const connectkovo::Message& request, std::string_view name, int64_t now);
+  void AddWatch(const connectkovo::Message& request, std::string_view name);
+  void OrderRequestReply(const connectkovo::Message& request, std::string_view name, int64_t now);
+  void BurstReply(const connectkovo::Message& request, std::string_view name);
+
+  const Scrip* FindScrip(std::string_view seg, std::string_view tokenOrSymbol) const;
+  void AddBarRow(std::string_view name, std::string_view userMsg, const Scrip& scrip,
+                 const Bar& bar);
+  void SendOrderUpdates(const std::vector<OrderUpdate>& updates);
+  // Sends a broadcast when one of the watches matches it.
+  void Publish(const Fields& fields);
+  bool Matches(const Watch& watch, const Fields& fields) const;
+
+  const Market& m_market;
+  const ServiceConfig& m_config;
+  std::string m_peerAddress;
+  Sink m_sink;
+  connectkovo::Writer m_writer;
+  std::string m_requestId;  // of the request being answered
+  std::vector<Watch> m_watches;
+  std::vector<std::string> m_logLines;
+  std::unique_ptr<MatchingEngine> m_engine;
+  int64_t m_lastMinute = 0;  // minute of the last clock step
+  int64_t m_lastSecond = 0;
+  size_t m_burstRemaining = 0;
+  const Scrip* m_burstScrip = nullptr;
+  int64_t m_burstSequence = 0;
+};
+
+}  // namespace kovo::backend

@@ -1,0 +1,197 @@
+#include "backend/service.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "backend/protocol.h"
+#include "base/number.h"
+#include "fakes/recording_notifier.h"
+
+namespace kovo::test {
+namespace {
+
+using backend::CClientSession;
+
+constexpr int64_t kNow = 1796441587;  // Saturday 5 December 2026, 09:03:07 in Asia/Kolkata
+
+class Service : public ::testing::Test {
+ protected:
+  Service() : market(1, kNow) {}
+
+  std::unique_ptr<CClientSession> Session() {
+    return std::make_unique<CClientSession>(market, config, "10.1.2.3",
+                                            [this](std::string_view frame) {
+                                              connectkovo::Message m;
+                                              ASSERT_EQ(m.Decode(frame), WMP_OK);
+                                              out.push_back(CopyMessage(m.Get()));
+                                            });
+  }
+  static std::string Request(const std::vector<std::pair<int32_t, std::string>>& fields) {
+    connectkovo::Writer w;
+    w.Start();
+    for (const auto& [id, value] : fields) w.Add(id, value);
+    return std::string(w.Frame());
+  }
+
+  backend::Market market;
+  backend::ServiceConfig config;
+  std::vector<SeenMessage> out;
+};
+
+TEST_F(Service, RepliesEchoTheRequestIdAndMarkTheirLastMessage) {
+  auto s = Session();
+  ASSERT_TRUE(
+      s->OnFrame(Request({{0, "get_io_device_remote_info"}, {wire::kRequestId, "17"}}), kNow));
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(wire::kReplyRequest), "get_io_device_remote_info");
+  EXPECT_EQ(out[0].Text(30105), "10.1.2.3");
+  EXPECT_EQ(out[0].Text(wire::kRequestId), "17");
+  EXPECT_EQ(out[0].Text(wire::kFinal), "1");
+
+  // Quote: one row, then a closing message; only the closing one is final.
+  out.clear();
+  ASSERT_TRUE(s->OnFrame(Request({{0, "mrv_master"},
+                                  {63001, "nse_cm"},
+                                  {10100, "2885"},
+                                  {32760, "mine"},
+                                  {wire::kRequestId, "18"}}),
+                         kNow));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_FALSE(out[0].Has(wire::kFinal));
+  EXPECT_FALSE(out[0].Has(wire::kErrorText));
+  EXPECT_EQ(out[0].Text(32760), "mine");
+  const int64_t high = LeadingInt64(out[0].Text(12)), low = LeadingInt64(out[0].Text(13));
+  const int64_t last = LeadingInt64(out[0].Text(6));
+  EXPECT_LE(low, last);
+  EXPECT_GE(high, last);
+  EXPECT_EQ(out[1].Text(wire::kFinal), "1");
+  EXPECT_EQ(out[1].Text(wire::kErrorText), "");
+  EXPECT_EQ(out[1].Text(wire::kRequestId), "18");
+
+  // Unknown and nameless requests get errors; bytes that are no message end the conversation.
+  out.clear();
+  ASSERT_TRUE(s->OnFrame(Request({{0, "drop_tables"}}), kNow));
+  ASSERT_TRUE(s->OnFrame(Request({{31003, "x"}}), kNow));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].Text(wire::kErrorText), "unknown request drop_tables");
+  EXPECT_EQ(out[1].Text(wire::kErrorText), "request name missing");
+  EXPECT_FALSE(s->OnFrame("not a frame at all", kNow));
+}
+
+TEST_F(Service, UpdateReplyCarriesADownloadOnlyWhenOneIsOffered) {
+  auto s = Session();
+  s->OnFrame(Request({{0, "zint_check_updates"}, {56984, "2019"}}), kNow);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Count(20008), 1u);
+  EXPECT_FALSE(out[0].Has(31804));
+
+  config.update = {true, "Version 3.5.3 is ready", "http://127.0.0.1/zint/KovoZint-3.5.3.zip", "7",
+                   "/quiet"};
+  out.clear();
+  s->OnFrame(Request({{0, "zint_check_updates"}}), kNow);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(20008, 0), "Version 3.5.3 is ready");
+  EXPECT_EQ(out[0].Text(20008, 1), "http://127.0.0.1/zint/KovoZint-3.5.3.zip");
+  EXPECT_EQ(out[0].Text(31804), "7");
+  EXPECT_EQ(out[0].Text(49033), "/quiet");
+  EXPECT_FALSE(out[0].Text(31003).empty());
+  EXPECT_FALSE(out[0].Text(30004).empty());
+}
+
+TEST_F(Service, ClockPublishesOnlyWhatIsWatchedAndBarsWhenAMinuteEnds) {
+  auto s = Session();
+  // Ticks of one scrip; bars of another; open interest of an option.
+  const backend::Scrip* option = nullptr;
+  for (const auto& sc : market.scrips.All())
+    if (sc.instrument == "OPTIDX") option = &sc;
+  ASSERT_NE(option, nullptr);
+  auto watch = [&](const std::string& id,
+                   const std::vector<std::tuple<int, std::string, bool>>& p) {
+    std::vector<std::pair<int32_t, std::string>> f{{0, "kovo_add_watch"}, {wire::kWatchId, id}};
+    for (const auto& [field, value, any] : p) {
+      f.push_back({wire::kWatchField, std::to_string(field)});
+      f.push_back({wire::kWatchValue, value});
+      f.push_back({wire::kWatchAny, any ? "1" : "0"});
+    }
+    s->OnFrame(Request(f), kNow);
+  };
+  watch("1", {{63001, "nse_cm", false}, {10100, "2885", false}, {6, "", true}});
+  watch("2", {{63001, "nse_cm", false}, {10100, "11536", false}, {10803, "60", false}});
+  watch("3", {{63001, option->exchSeg, false}, {10100, option->token, false}, {64, "", true}});
+  EXPECT_EQ(s->WatchCount(), 3u);
+  out.clear();
+
+  const int64_t minuteStart = kNow / 60 * 60;
+  s->OnClock(minuteStart + 10);
+  // Watch 1: a tick of 2885. Watch 2 names 11536 but wants bars, so its
+  // ticks are not sent. Watch 3: open interest of the option.
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].Text(10100), "2885");
+  EXPECT_TRUE(out[0].Has(6) && out[0].Has(178));
+  EXPECT_EQ(out[1].Text(10100), option->token);
+  EXPECT_TRUE(out[1].Has(64));
+  EXPECT_EQ(out[0].Text(6), std::to_string(market.prices.PriceAt(
+                                *market.scrips.Find("nse_cm", "2885"), minuteStart + 10)));
+
+  out.clear();
+  s->OnClock(minuteStart + 61);  // the minute ended
+  std::vector<SeenMessage> bars;
+  for (const auto& m : out)
+    if (m.Has(10803)) bars.push_back(m);
+  ASSERT_EQ(bars.size(), 1u);
+  EXPECT_EQ(bars[0].Text(10100), "11536");
+  const backend::Bar expected =
+      market.prices.MinuteBar(*market.scrips.Find("nse_cm", "11536"), minuteStart);
+  EXPECT_EQ(bars[0].Text(59353), std::to_string(expected.time));
+  EXPECT_EQ(bars[0].Text(59355), std::to_string(expected.open));
+  EXPECT_EQ(bars[0].Text(59356), std::to_string(expected.close));
+
+  // Removing watches stops their broadcasts; removing an unknown one is an error.
+  s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "1"}}), kNow);
+  s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "3"}}), kNow);
+  s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "3"}}), kNow);
+  EXPECT_EQ(out.back().Text(wire::kErrorText), "unknown watch 3");
+  out.clear();
+  s->OnClock(minuteStart + 62);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST_F(Service, OrdersAnswerWithAnAckAndUpdatesForTheirOwner) {
+  auto s = Session();
+  const backend::Scrip& tcs = *market.scrips.Find("nse_cm", "11536");
+  const int64_t price = market.prices.PriceAt(tcs, kNow);
+  // A sell far below the market fills at once; the fill is at the market or better.
+  s->OnFrame(Request({{0, "kovo_place_order"},
+                      {wire::kRequestId, "3"},
+                      {64001, "1000001"},
+                      {64005, "77"},
+                      {64016, "Momentum"},
+                      {63001, "nse_cm"},
+                      {10100, "11536"},
+                      {wire::kSide, "2"},
+                      {wire::kOrderType, "1"},
+                      {wire::kValidity, "1"},
+                      {wire::kQuantity, "1"},
+                      {wire::kPrice, "5"}}),
+             kNow);
+  ASSERT_GE(out.size(), 3u);
+  EXPECT_EQ(out[0].Text(wire::kRequestId), "3") << "the ack comes first";
+  EXPECT_EQ(out[0].Text(wire::kErrorText), "");
+  EXPECT_EQ(out[1].Text(64655), "open");
+  const SeenMessage& done = out.back();
+  EXPECT_EQ(done.Text(64655), "complete");
+  EXPECT_EQ(done.Text(64005), "77");
+  EXPECT_EQ(done.Text(64016), "Momentum");
+  EXPECT_EQ(done.Text(10322), std::to_string(price));
+  EXPECT_FALSE(done.Has(wire::kRequestId)) << "updates are broadcasts";
+
+  out.clear();
+  s->OnFrame(Request({{0, "kovo_cancel_order"}, {wire::kRequestId, "4"}}), kNow);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(wire::kErrorText), "order number is missing");
+}
+
+}  // namespace
+}  // namespace kovo::test
