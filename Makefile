@@ -29,6 +29,7 @@ bench: bootstrap
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/codec_bench --benchmark_min_time=1
+	./build/release/bench/tick_bench
 
 tsan: bootstrap
 	cmake --preset tsan
