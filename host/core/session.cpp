@@ -114,8 +114,9 @@ CHostSession::CHostSession(UiThread& ui, SessionHooks hooks)
       m_alive(std::make_shared<CHostSession*>(this)) {}
 
 CHostSession::~CHostSession() {
-  m_alive.reset();
+  // The reader thread reads m_alive; it must be gone first.
   m_client.Close();
+  m_alive.reset();
   if (CurrentSession() == this) InstallSession(nullptr);
 }
 
