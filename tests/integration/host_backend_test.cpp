@@ -20,6 +20,8 @@
 #include "backend/server.h"
 #include "base/number.h"
 #include "fakes/recording_notifier.h"
+#include "host/core/host_core.h"
+#include "host/core/host_ui.h"
 #include "host/core/session.h"
 #include "platform/headless_ui_thread.h"
 
@@ -457,6 +459,56 @@ TEST_F(HostBackend, ALostConnectionFailsRequestsInFlightAndCanBeReestablished) {
   ASSERT_TRUE(PumpUntil([&] { return ticks.broadcasts.size() > before; }));
   session->DestroyControl(rq);
   session->DestroyControl(br);
+}
+
+TEST(HostTerminalCore, ScripMasterFromTheBackEndAnswersHostLookUpsAndSwitchesHideFunctions) {
+  backend::CBackendServer server({});
+  std::string error;
+  ASSERT_TRUE(server.Start(&error)) << error;
+  HeadlessUiThread ui;
+  host::RecordingHostUi hostUi;
+  host::HostConfig config;
+  config.appName = "kovo_trader_now";
+  config.switchedOff = {"pu_get_option_tokens", "pu_zint_place_order2"};
+  host::CHostCore core(config, ui, hostUi);
+  host::InstallHost(&core);
+  bool ready = false;
+  CHostSession session(ui, {[&](const std::string& line) { core.Log(line); },
+                            [&](std::vector<sScripDetails> s) { core.Scrips().Load(std::move(s)); },
+                            [&] { ready = true; }});
+  host::InstallSession(&session);
+  ASSERT_TRUE(session.Connect("127.0.0.1", server.Port(), &error)) << error;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!ready && std::chrono::steady_clock::now() < deadline) {
+    ui.WaitForTasks(50ms);
+    ui.Pump(100);
+  }
+  ASSERT_TRUE(ready);
+
+  sScripDetails d{};
+  ASSERT_EQ(pu_get_scrip_details("nse_cm", "2885", &d), 1);
+  EXPECT_STREQ(d.texts[KOVO_SCRIP_TRAD_SYMBOL], "RELIANCE-EQ");
+  EXPECT_EQ(d.pricePrecision, 2);
+  EXPECT_DOUBLE_EQ(d.priceMultiplier, 100.0);
+  ASSERT_EQ(pu_get_scrip_details_from_TradSymbol("nse_cm", "TCS-EQ", &d), 1);
+  EXPECT_STREQ(d.texts[KOVO_SCRIP_TOKEN], "11536");
+  char name[32] = "", version[32] = "";
+  pu_get_exe_version(name, sizeof name, version, sizeof version);
+  EXPECT_STREQ(name, "kovo_trader_now");
+
+  // Hidden functions are absent from the table; the rest resolve to themselves.
+  EXPECT_EQ(kovo_host_lookup("pu_get_option_tokens"), nullptr);
+  EXPECT_EQ(kovo_host_lookup("pu_zint_place_order2"), nullptr);
+  EXPECT_EQ(kovo_host_lookup("GetQuellRxControl"), reinterpret_cast<void*>(&GetQuellRxControl));
+  EXPECT_EQ(kovo_host_lookup("pu_get_scrip_details"),
+            reinterpret_cast<void*>(&pu_get_scrip_details));
+
+  bool connectedLogged = false;
+  for (const std::string& line : core.LogLines())
+    connectedLogged |= line.find("Scrip master loaded") != std::string::npos;
+  EXPECT_TRUE(connectedLogged);
+  host::InstallSession(nullptr);
+  host::InstallHost(nullptr);
 }
 
 }  // namespace
