@@ -6,16 +6,11 @@
 #include <tuple>
 
 #include "backend/market.h"
+#include "backend/market_detail.h"
 #include "base/format.h"
 
 namespace kovo::backend {
 
-namespace detail {
-const Scrip* ListedIndex(std::string_view token);
-// Defined with the price model in price_model.cpp.
-int64_t OptionPremium(int64_t spot, int64_t strike, bool call, int64_t secondsToExpiry,
-                      int32_t tickSize);
-}  // namespace detail
 
 namespace {
 
