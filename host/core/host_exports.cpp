@@ -14,11 +14,15 @@
 
 #include "base/format.h"
 #include "base/text.h"
+#include "host/core/c_text.h"
 #include "host/core/exchanges.h"
 #include "host/core/host_core.h"
 
 using kovo::host::CHostCore;
+using kovo::host::CopyOut;
 using kovo::host::CurrentHost;
+using kovo::host::Fixed;
+using kovo::host::Text;
 
 namespace {
 
@@ -26,22 +30,6 @@ constexpr const char* kNoHost = "the host is not running";
 // pu_get_required_data's buffer is 16 bytes by contract.
 constexpr size_t kRequiredDataCap = 16;
 constexpr size_t kAccountMaxLength = 20;
-
-std::string_view Text(const char* s) {
-  return s ? std::string_view(s) : std::string_view();
-}
-
-// A fixed-size record text that may lack its NUL.
-std::string_view Fixed(const char* text, size_t size) {
-  return std::string_view(text, strnlen(text, size));
-}
-
-void CopyOut(std::string_view text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
 
 int32_t Fill(const std::optional<sScripDetails>& scrip, sScripDetails* details) {
   if (!details) return 0;

@@ -7,6 +7,7 @@
 
 #include "backend/protocol.h"
 #include "base/number.h"
+#include "host/core/c_text.h"
 
 namespace kovo::host {
 
@@ -22,13 +23,6 @@ struct CHostSession::Control : KovoRxControl {
 namespace {
 
 std::atomic<CHostSession*> g_session{nullptr};
-
-void Copy(const std::string& from, char* to, size_t cap) {
-  if (!to || cap == 0) return;
-  const size_t n = std::min(from.size(), cap - 1);
-  std::memcpy(to, from.data(), n);
-  to[n] = '\0';
-}
 
 CHostSession::Control* AsControl(KovoRxControl* c) {
   return static_cast<CHostSession::Control*>(c);
@@ -423,7 +417,7 @@ void CHostSession::LoadScripMaster(const wmp_msg* reply) {
   for (int32_t i = 0; i < count; ++i) {
     sScripDetails d{};
     for (int t = 0; t < KOVO_SCRIP_TEXTS; ++t)
-      Copy(text(wire::kScripText0 + t, i), d.texts[t], KOVO_SCRIP_TEXT_LEN);
+      CopyOut(text(wire::kScripText0 + t, i), d.texts[t], KOVO_SCRIP_TEXT_LEN);
     d.pricePrecision = LeadingInt32(text(wire::kScripPrecision, i));
     d.priceMultiplier = LeadingDouble(text(wire::kScripMultiplier, i));
     d.quantityMultiplier = LeadingInt32(text(wire::kScripQuantityMultiplier, i));
@@ -439,7 +433,7 @@ void CHostSession::LoadScripMaster(const wmp_msg* reply) {
 
 int32_t CHostSession::PlaceOrder(const sOrderEntryInfo& order, std::string_view tag,
                                  int32_t transactionType, std::string* error) {
-  const std::string_view key(order.scripKey, strnlen(order.scripKey, sizeof order.scripKey));
+  const std::string_view key = Fixed(order.scripKey, sizeof order.scripKey);
   const size_t bar = key.find('|');
   if (bar == std::string_view::npos || bar == 0 || bar + 1 == key.size()) {
     if (error) *error = "scrip key must be exchange segment|token";
@@ -454,14 +448,11 @@ int32_t CHostSession::PlaceOrder(const sOrderEntryInfo& order, std::string_view 
     return 0;
   }
   const std::string number = std::to_string(m_nextOrder++);
-  auto field = [](const char* text, size_t cap) {
-    return std::string_view(text, strnlen(text, cap));
-  };
   connectkovo::Writer w;
   w.Start().Add(wire::kRequest, "kovo_place_order");
   w.Add(wire::kOrderNumber, number);
   w.Add(wire::kOrderTag, tag);
-  w.Add(wire::kScriptName, field(order.strategy, sizeof order.strategy));
+  w.Add(wire::kScriptName, Fixed(order.strategy, sizeof order.strategy));
   w.Add(wire::kExchSeg, key.substr(0, bar));
   w.Add(wire::kToken, key.substr(bar + 1));
   w.Add(wire::kSide, int64_t{transactionType});
@@ -471,10 +462,10 @@ int32_t CHostSession::PlaceOrder(const sOrderEntryInfo& order, std::string_view 
   w.Add(wire::kPrice, int64_t{order.price});
   w.Add(wire::kTriggerPrice, int64_t{order.triggerPrice});
   w.Add(wire::kDisclosedQuantity, int64_t{order.disclosedQuantity});
-  w.Add(wire::kProductType, field(order.productType, sizeof order.productType));
+  w.Add(wire::kProductType, Fixed(order.productType, sizeof order.productType));
   w.Add(wire::kClientAccount, order.proprietary
                                   ? std::string_view("PRO")
-                                  : field(order.clientAccount, sizeof order.clientAccount));
+                                  : Fixed(order.clientAccount, sizeof order.clientAccount));
   const bool sent =
       SendInternal(std::string(w.Frame()), "kovo_place_order", LogFailure("order " + number));
   if (!sent && error) *error = "not connected to the back end";

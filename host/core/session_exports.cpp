@@ -4,22 +4,13 @@
 
 #include <kovozint/host_api.h>
 
+#include "host/core/c_text.h"
 #include "host/core/session.h"
 
+using kovo::host::CopyOut;
 using kovo::host::CurrentSession;
 
 namespace {
-
-void CopyOut(const std::string& text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
-
-const char* Text(const char* s) {
-  return s ? s : "";
-}
 
 constexpr const char* kNoSession = "the host has no back-end session";
 
@@ -52,8 +43,9 @@ KOVO_HOST_API int32_t pu_zint_place_order2(const sOrderEntryInfo* order, const c
     auto* session = CurrentSession();
     std::string error = kNoSession;
     if (!order) error = "no order given";
-    const int32_t ok =
-        session && order ? session->PlaceOrder(*order, Text(tag), transactionType, &error) : 0;
+    const int32_t ok = session && order ? session->PlaceOrder(*order, kovo::host::Text(tag),
+                                                              transactionType, &error)
+                                        : 0;
     if (!ok) CopyOut(error, errorText, errorCap);
     return ok;
   } catch (...) {
@@ -93,8 +85,9 @@ KOVO_HOST_API int32_t pu_zint_modify_order(const char* orderNumber, const char* 
     auto* session = CurrentSession();
     std::string error = kNoSession;
     const int32_t ok =
-        session ? session->ModifyOrder(Text(orderNumber), Text(tag), orderType, validity, quantity,
-                                       price, disclosedQuantity, triggerPrice, &error)
+        session ? session->ModifyOrder(kovo::host::Text(orderNumber), kovo::host::Text(tag),
+                                       orderType, validity, quantity, price, disclosedQuantity,
+                                       triggerPrice, &error)
                 : 0;
     if (!ok) CopyOut(error, errorText, errorCap);
     return ok;
@@ -110,7 +103,9 @@ KOVO_HOST_API int32_t pu_zint_cancel_order(const char* orderNumber, const char* 
     CopyOut("", errorText, errorCap);
     auto* session = CurrentSession();
     std::string error = kNoSession;
-    const int32_t ok = session ? session->CancelOrder(Text(orderNumber), Text(tag), &error) : 0;
+    const int32_t ok =
+        session ? session->CancelOrder(kovo::host::Text(orderNumber), kovo::host::Text(tag), &error)
+                : 0;
     if (!ok) CopyOut(error, errorText, errorCap);
     return ok;
   } catch (...) {
