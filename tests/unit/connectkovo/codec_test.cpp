@@ -235,25 +235,22 @@ TEST(Decode, ManyEntriesOutOfOrderAreGroupedByFieldInValueOrder) {
   EXPECT_EQ(wmp_get_field(m.get(), 41, nullptr, nullptr), 0);
 }
 
-TEST(Receiver, BaseHandlesNothingAndKeepsItsEngine) {
+TEST(Receiver, DerivedReceiversGetTheRequestThroughTheBase) {
   struct Counting : CWmpReceiver {
     Counting() : CWmpReceiver(nullptr) {}
     int32_t ProcessRq(void* request) override {
-      seen.push_back(static_cast<const wmp_msg*>(request));
+      name = ValueText(static_cast<const wmp_msg*>(request), 0);
       return 1;
     }
-    std::vector<const wmp_msg*> seen;
+    std::string name;
   };
   CWmpReceiver plain(nullptr);
   EXPECT_EQ(plain.ProcessRq(nullptr), 0);
-  EXPECT_EQ(plain.Engine(), nullptr);
-
   Counting derived;
   CWmpReceiver& base = derived;
   MsgPtr m = MakeMessage({{0, "roth_option_calls"}});
   EXPECT_EQ(base.ProcessRq(m.get()), 1);
-  ASSERT_EQ(derived.seen.size(), 1u);
-  EXPECT_EQ(ValueText(derived.seen[0], 0), "roth_option_calls");
+  EXPECT_EQ(derived.name, "roth_option_calls");
 }
 
 }  // namespace

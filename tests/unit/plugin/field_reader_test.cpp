@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
 #include "fakes/wmp_helpers.h"
@@ -80,21 +79,6 @@ TEST(FieldReader, NumbersAreReadFromTheirFirstCharactersOnly) {
   double d = -1;
   ReadDouble(m.get(), 4, 0, d, status);
   EXPECT_DOUBLE_EQ(d, 1.0) << "the 64th character is not read";
-}
-
-TEST(FieldReader, DecimalPointDoesNotDependOnTheProcessLocale) {
-  // A host may switch to a locale with a decimal comma; back-end texts use a point.
-  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = previous ? previous : "C";
-  const bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr;
-  MsgPtr m = MakeMessage({{1, "1234.5"}});
-  int status = 0;
-  double d = 0;
-  ReadDouble(m.get(), 1, 0, d, status);
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  if (!switched) GTEST_SKIP() << "no decimal-comma locale installed";
-  EXPECT_DOUBLE_EQ(d, 1234.5);
 }
 
 }  // namespace
