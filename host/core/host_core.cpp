@@ -62,11 +62,54 @@ const std::vector<Function>& Functions() {
       KOVO_HOST_FUNCTION(pu_zint_invoke_spread_order_entry),
       KOVO_HOST_FUNCTION(pu_get_intersted_scrip_field),
       KOVO_HOST_FUNCTION(pu_get_option_tokens),
+      KOVO_HOST_FUNCTION(kovo_host_ui_thread),
+      KOVO_HOST_FUNCTION(kovo_register_window_message),
+      KOVO_HOST_FUNCTION(kovo_create_window),
+      KOVO_HOST_FUNCTION(kovo_destroy_window),
+      KOVO_HOST_FUNCTION(kovo_find_window),
+      KOVO_HOST_FUNCTION(kovo_send_message),
+      KOVO_HOST_FUNCTION(kovo_broadcast_message),
   };
   return functions;
 }
 
 #undef KOVO_HOST_FUNCTION
+
+UiThread& Ui(void* self) {
+  return *static_cast<UiThread*>(self);
+}
+
+// A plug-in's C task on the UI thread; what it throws stays on this side.
+UiThread::Task CTask(void (*fn)(void*), void* arg) {
+  return [fn, arg] {
+    try {
+      fn(arg);
+    } catch (...) {
+    }
+  };
+}
+
+KovoUiThreadOps MakeUiOps(UiThread& ui) {
+  KovoUiThreadOps ops{};
+  ops.self = &ui;
+  ops.isUiThread = [](void* self) -> int32_t { return Ui(self).IsUiThread() ? 1 : 0; };
+  ops.post = [](void* self, void (*fn)(void*), void* arg) -> int32_t {
+    return fn && Ui(self).Post(CTask(fn, arg)) ? 1 : 0;
+  };
+  ops.send = [](void* self, void (*fn)(void*), void* arg) -> int32_t {
+    return fn && Ui(self).Send(CTask(fn, arg)) ? 1 : 0;
+  };
+  ops.pump = [](void* self, int32_t maxItems) -> int32_t {
+    if (maxItems <= 0) return 0;
+    return static_cast<int32_t>(Ui(self).Pump(static_cast<size_t>(maxItems)));
+  };
+  ops.startTimer = [](void* self, int32_t intervalMs, void (*fn)(void*), void* arg) -> uint64_t {
+    if (!fn || intervalMs <= 0) return 0;
+    return Ui(self).StartTimer(std::chrono::milliseconds(intervalMs), CTask(fn, arg));
+  };
+  ops.stopTimer = [](void* self, uint64_t id) { Ui(self).StopTimer(id); };
+  return ops;
+}
 
 std::string HotKeyName(std::string_view key) {
   return ToUpper(TrimView(key));
@@ -79,6 +122,8 @@ CHostCore::CHostCore(HostConfig config, UiThread& ui, HostUi& hostUi, const Cloc
       m_thread(ui),
       m_hostUi(hostUi),
       m_clock(clock),
+      m_windows(ui),
+      m_uiOps(MakeUiOps(ui)),
       m_notify(std::make_shared<NotifyState>()) {
   if (!m_config.logFile.empty()) {
     // A log that cannot be opened leaves the host running with its in-memory log.

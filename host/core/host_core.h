@@ -16,6 +16,7 @@
 #include "base/clock.h"
 #include "host/core/host_ui.h"
 #include "host/core/scrip_directory.h"
+#include "host/core/window_system.h"
 #include "platform/ui_thread.h"
 
 namespace kovo::host {
@@ -71,6 +72,13 @@ class CHostCore {
   UiThread& Thread() const { return m_thread; }
   HostUi& Ui() const { return m_hostUi; }
   ScripDirectory& Scrips() { return m_scrips; }
+  CWindowSystem& Windows() { return m_windows; }
+  uint32_t RegisterWindowMessage(std::string_view name) { return m_windows.RegisterMessage(name); }
+  int32_t BroadcastMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    return m_windows.BroadcastMessage(message, wParam, lParam);
+  }
+  // The UI thread as the C operations kovo_host_ui_thread lends out.
+  const KovoUiThreadOps* UiThreadOps() const { return &m_uiOps; }
   const ScripDirectory& Scrips() const { return m_scrips; }
 
   // Market watch keys "seg|token-or-symbol", blanks around either half
@@ -118,6 +126,8 @@ class CHostCore {
   HostUi& m_hostUi;
   const Clock& m_clock;
   ScripDirectory m_scrips;
+  CWindowSystem m_windows;
+  KovoUiThreadOps m_uiOps{};
 
   mutable std::mutex m_watchMutex;
   std::vector<std::string> m_marketWatch;

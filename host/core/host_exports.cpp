@@ -484,6 +484,65 @@ KOVO_HOST_API int32_t pu_get_option_tokens(const char* exchSeg, const char* toke
   }
 }
 
+KOVO_HOST_API const KovoUiThreadOps* kovo_host_ui_thread(void) {
+  const CHostCore* host = CurrentHost();
+  return host ? host->UiThreadOps() : nullptr;
+}
+
+KOVO_HOST_API uint32_t kovo_register_window_message(const char* name) {
+  try {
+    CHostCore* host = CurrentHost();
+    return host ? host->RegisterWindowMessage(Text(name)) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_HOST_API uint64_t kovo_create_window(const char* className, const char* windowName,
+                                          KovoWndProc proc, void* self) {
+  try {
+    CHostCore* host = CurrentHost();
+    return host ? host->Windows().CreateWindow(Text(className), Text(windowName), proc, self) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_HOST_API void kovo_destroy_window(uint64_t window) {
+  try {
+    if (CHostCore* host = CurrentHost()) host->Windows().DestroyWindow(window);
+  } catch (...) {
+  }
+}
+
+KOVO_HOST_API uint64_t kovo_find_window(const char* className, const char* windowName) {
+  try {
+    CHostCore* host = CurrentHost();
+    return host ? host->Windows().FindWindow(Text(className), Text(windowName)) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_HOST_API intptr_t kovo_send_message(uint64_t window, uint32_t message, uintptr_t wParam,
+                                         intptr_t lParam) {
+  try {
+    CHostCore* host = CurrentHost();
+    return host ? host->Windows().SendMessage(window, message, wParam, lParam) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_HOST_API int32_t kovo_broadcast_message(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  try {
+    CHostCore* host = CurrentHost();
+    return host ? host->BroadcastMessage(message, wParam, lParam) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 KOVO_HOST_API void* kovo_host_lookup(const char* name) {
   try {
     const CHostCore* host = CurrentHost();

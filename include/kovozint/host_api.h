@@ -260,6 +260,46 @@ KOVO_HOST_API int32_t pu_get_option_tokens(const char* exchSeg, const char* toke
                                            char* callToken, size_t callCap, char* putToken,
                                            size_t putCap);
 
+/* ---- the host's window system --------------------------------------------
+ * What a desktop's window manager gives a plug-in: the host's UI thread,
+ * message names registered process-wide, and windows that receive them. */
+
+/* The host's UI thread. post queues fn(arg) (non-zero when queued); send runs
+ * it there and waits (inline on the UI thread); pump runs up to maxItems
+ * queued items on the calling UI thread and returns how many ran; timers
+ * repeat every intervalMs until stopped (id 0 means failure). */
+typedef struct KovoUiThreadOps {
+  int32_t (*isUiThread)(void* self);
+  int32_t (*post)(void* self, void (*fn)(void* arg), void* arg);
+  int32_t (*send)(void* self, void (*fn)(void* arg), void* arg);
+  int32_t (*pump)(void* self, int32_t maxItems);
+  uint64_t (*startTimer)(void* self, int32_t intervalMs, void (*fn)(void* arg), void* arg);
+  void (*stopTimer)(void* self, uint64_t id);
+  void* self;
+} KovoUiThreadOps;
+
+/* NULL when the host has no UI thread to lend. Valid while the host runs. */
+KOVO_HOST_API const KovoUiThreadOps* kovo_host_ui_thread(void);
+
+/* A window's message handler, called on the UI thread. */
+typedef intptr_t (*KovoWndProc)(void* self, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+/* The same name always gives the same id (0xC000 and up); 0 for an empty name. */
+KOVO_HOST_API uint32_t kovo_register_window_message(const char* name);
+/* A hidden window of a class and name that receives messages; 0 on failure. */
+KOVO_HOST_API uint64_t kovo_create_window(const char* className, const char* windowName,
+                                          KovoWndProc proc, void* self);
+/* After this returns the window's handler is not called again. */
+KOVO_HOST_API void kovo_destroy_window(uint64_t window);
+/* The first window with that class (NULL or empty: any) and name; 0 when none. */
+KOVO_HOST_API uint64_t kovo_find_window(const char* className, const char* windowName);
+/* Runs the window's handler on the UI thread and returns its result (0
+ * for an unknown window). */
+KOVO_HOST_API intptr_t kovo_send_message(uint64_t window, uint32_t message, uintptr_t wParam,
+                                         intptr_t lParam);
+/* Sends to every window; returns how many received it. */
+KOVO_HOST_API int32_t kovo_broadcast_message(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
 /* The host's own name-to-function table. A host that can switch functions
  * off answers NULL for those; a plug-in asks here first and falls back to
  * the process's symbol table when the host does not export this. */

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/view.h"
+
+namespace kovo {
+
+// A view without a screen: it keeps what a screen would show, so hosts
+// without one and tests can read it back.
+class HeadlessView final : public View {
+ public:
+  void Show(bool show, Centre centre) override {
+    m_visible = show;
+    if (show) m_centre = centre;
+  }
+  bool IsVisible() const override { return m_visible; }
+  void BringToFront() override { ++m_broughtToFront; }
+  void SetTitle(std::string_view title) override { m_title = title; }
+  void Refresh() override { ++m_refreshes; }
+
+  Centre LastCentre() const { return m_centre; }
+  const std::string& Title() const { return m_title; }
+  int Refreshes() const { return m_refreshes; }
+  int BroughtToFront() const { return m_broughtToFront; }
+
+ private:
+  bool m_visible = false;
+  Centre m_centre = Centre::kNone;
+  std::string m_title;
+  int m_refreshes = 0;
+  int m_broughtToFront = 0;
+};
+
+class HeadlessViewFactory final : public ViewFactory {
+ public:
+  std::unique_ptr<View> CreateBanner(CBannerWnd&) override {
+    return std::make_unique<HeadlessView>();
+  }
+};
+
+// Panes by id, with their shown and floating states.
+class HeadlessHostFrame final : public HostFrame {
+ public:
+  struct Pane {
+    std::string title;
+    View* view = nullptr;
+    bool shown = false;
+    bool floating = false;
+  };
+
+  bool AddPane(std::string_view id, std::string_view title, View& view) override {
+    return m_panes.try_emplace(std::string(id), Pane{std::string(title), &view}).second;
+  }
+  void ShowPane(std::string_view id, bool show) override {
+    if (Pane* pane = Find(id)) pane->shown = show;
+  }
+  bool IsFloating(std::string_view id) const override {
+    const auto it = m_panes.find(std::string(id));
+    return it != m_panes.end() && it->second.floating;
+  }
+  void DockPane(std::string_view id) override {
+    if (Pane* pane = Find(id)) pane->floating = false;
+  }
+  void RemovePane(std::string_view id) override { m_panes.erase(std::string(id)); }
+  void RecalcLayout() override { ++m_layouts; }
+
+  void SetFloating(std::string_view id, bool floating) {
+    if (Pane* pane = Find(id)) pane->floating = floating;
+  }
+  const std::map<std::string, Pane>& Panes() const { return m_panes; }
+  int Layouts() const { return m_layouts; }
+
+ private:
+  Pane* Find(std::string_view id) {
+    const auto it = m_panes.find(std::string(id));
+    return it == m_panes.end() ? nullptr : &it->second;
+  }
+
+  std::map<std::string, Pane> m_panes;
+  int m_layouts = 0;
+};
+
+// Dialogs without a screen: message boxes go to standard error and take
+// their first button; pickers report a cancel.
+class HeadlessDialogs final : public Dialogs {
+ public:
+  int MessageBox(std::string_view text, std::string_view caption, unsigned style) override;
+  void MessageBeep(unsigned) override {}
+  bool ChooseColor(uint32_t&) override { return false; }
+  bool ChooseFont(FontChoice&) override { return false; }
+  bool ChooseOpenFile(std::string_view, std::string_view, std::string&) override { return false; }
+  bool ChooseSaveFile(std::string_view, std::string_view, std::string&) override { return false; }
+};
+
+}  // namespace kovo

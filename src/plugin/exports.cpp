@@ -1,0 +1,204 @@
+// The plug-in's C entry points: thin, exception-proof shells over CZintPlugin.
+#include <kovozint/kovozint.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/plugin_info.h"
+#include "plugin/zint_plugin.h"
+
+#ifdef KOVO_WITH_QT
+#include "gui/qt_ports.h"
+#endif
+
+namespace {
+
+using kovo::CZintPlugin;
+
+std::string Text(const char* s) {
+  return s ? std::string(s) : std::string();
+}
+
+void CopyOut(const std::string& text, char* out, size_t cap) {
+  if (!out || cap == 0) return;
+  const size_t n = std::min(text.size(), cap - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+std::vector<std::string> Fields(const char* const* fields, int32_t count) {
+  std::vector<std::string> out;
+  if (!fields) return out;
+  for (int32_t i = 0; i < count; ++i) out.push_back(Text(fields[i]));
+  return out;
+}
+
+void Append(KovoTextList* list, const std::string& text) {
+  if (!list) return;
+  if (list->texts && list->count >= 0 && list->count < list->capacity) {
+    CopyOut(text, list->texts[list->count], KOVO_MENU_TEXT_LEN);
+  }
+  ++list->count;
+}
+
+void Append(KovoIntList* list, int32_t value) {
+  if (!list) return;
+  if (list->values && list->count >= 0 && list->count < list->capacity) {
+    list->values[list->count] = value;
+  }
+  ++list->count;
+}
+
+kovo::PluginPorts MakePorts(const kovo::HostResolver& resolve) {
+#ifdef KOVO_WITH_QT
+  kovo::PluginPorts ports;
+  if (kovo::gui::MakeQtPorts(ports)) return ports;
+#endif
+  return kovo::MakeHeadlessPorts(resolve);
+}
+
+CZintPlugin& Plugin() {
+  static CZintPlugin plugin([] {
+    kovo::sPluginEnvironment env;
+    env.resolve = kovo::ProcessHostResolver();
+    env.makePorts = &MakePorts;
+    // Hosts that keep their files apart from their program say where.
+    if (const char* folder = std::getenv("KOVOZINT_HOST_FOLDER")) env.hostFolder = folder;
+    return env;
+  }());
+  return plugin;
+}
+
+// The toolbar picture: a white "Z" on the product's blue, 16 by 16.
+void DrawToolbarBitmap(KovoBitmap* bitmap) {
+  constexpr int32_t kSize = 16;
+  bitmap->width = kSize;
+  bitmap->height = kSize;
+  if (!bitmap->pixels || bitmap->capacity < static_cast<size_t>(kSize * kSize)) return;
+  for (int32_t y = 0; y < kSize; ++y) {
+    for (int32_t x = 0; x < kSize; ++x) {
+      const bool inside = x >= 3 && x <= 12 && y >= 3 && y <= 12;
+      const bool stroke = inside && (y == 3 || y == 12 || x + y == 15 || x + y == 16);
+      bitmap->pixels[y * kSize + x] = stroke ? 0xFFFFFFFFu : 0xFF1F4E99u;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+KOVO_PLUGIN_API int32_t GetKovoPluginInfo(char* name, size_t nameCap, char* version,
+                                          size_t versionCap, void* reserved, int32_t* id,
+                                          int32_t* kind) {
+  (void)reserved;
+  CopyOut(kovo::kPluginName, name, nameCap);
+  CopyOut(kovo::kPluginVersion, version, versionCap);
+  if (id) *id = kovo::kPluginId;
+  if (kind) *kind = kovo::kPluginKind;
+  return 1;
+}
+
+KOVO_PLUGIN_API void GetOptionalKovoPluginInfo(char* text, size_t textCap, KovoTextList* list,
+                                               KovoTextList* hotKeys, KovoTextList* names,
+                                               KovoIntList* kinds) {
+  try {
+    CopyOut("", text, textCap);
+    if (list) list->count = 0;
+    for (const kovo::sMenuRow& row : Plugin().MenuRows()) {
+      Append(hotKeys, row.hotKey);
+      Append(names, row.name);
+      Append(kinds, row.kind);
+    }
+  } catch (...) {
+  }
+}
+
+KOVO_PLUGIN_API void InitKovoPlugin(void* hostValue, const char* text, int32_t value,
+                                    const char* text2) {
+  (void)hostValue, (void)text, (void)value, (void)text2;
+  try {
+    Plugin().Init();
+  } catch (...) {
+  }
+}
+
+KOVO_PLUGIN_API int32_t ProcessKovoPluginMsg(void* message) {
+  (void)message;
+  return 0;
+}
+
+KOVO_PLUGIN_API void PluginProcessHotKey(const char* item, int32_t kind, int32_t reserved,
+                                         const char* const* scripFields, int32_t scripFieldCount) {
+  (void)reserved;
+  try {
+    Plugin().ProcessHotKey(Text(item), kind, Fields(scripFields, scripFieldCount));
+  } catch (...) {
+  }
+}
+
+KOVO_PLUGIN_API void GetToolbarBitmap(KovoBitmap* bitmap) {
+  if (bitmap) DrawToolbarBitmap(bitmap);
+}
+
+KOVO_PLUGIN_API int32_t SetAutoLogin(const char* loginId, const char* hostUserId) {
+  try {
+    Plugin().autoLoginId = Text(loginId);
+    Plugin().hostUserId = Text(hostUserId);
+  } catch (...) {
+  }
+  return 1;
+}
+
+KOVO_PLUGIN_API int32_t LaunchOnStart(const char* loginId, const char* hostUserId) {
+  try {
+    return Plugin().LaunchOnStart(Text(loginId), Text(hostUserId));
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_PLUGIN_API int32_t InvokeIntradayChart(const char* symbol, const char* scripKey,
+                                            int32_t precision, double multiplier, int32_t interval,
+                                            uint8_t dataTable) {
+  try {
+    return Plugin().InvokeIntradayChart(Text(symbol), Text(scripKey), precision, multiplier,
+                                        interval, dataTable != 0);
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_PLUGIN_API void On_MW_Scrip_Added(int32_t count, const char* const* scripFields,
+                                       int32_t scripFieldCount) {
+  try {
+    Plugin().ScripAdded(count, Fields(scripFields, scripFieldCount));
+  } catch (...) {
+  }
+}
+
+KOVO_PLUGIN_API void pu_scrip_details_notify(const char* context, const sScripDetails* details) {
+  try {
+    if (details) Plugin().ScripDetailsNotify(Text(context), *details);
+  } catch (...) {
+  }
+}
+
+KOVO_PLUGIN_API int32_t check_for_updates(void) {
+  try {
+    return Plugin().CheckForUpdates();
+  } catch (...) {
+    return 0;
+  }
+}
+
+KOVO_PLUGIN_API void ExitKovoPlugin(void) {
+  try {
+    Plugin().Exit();
+  } catch (...) {
+  }
+}
+
+}  // extern "C"

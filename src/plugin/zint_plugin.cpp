@@ -1,0 +1,466 @@
+#include "plugin/zint_plugin.h"
+
+#include <dlfcn.h>
+
+#include <thread>
+#include <utility>
+
+#include "base/format.h"
+#include "base/version.h"
+#include "platform/headless_ui_thread.h"
+#include "platform/headless_views.h"
+#include "plugin/host_ui_thread.h"
+
+namespace kovo {
+namespace {
+
+constexpr const char* kNotCompatible = "Exe is not compatible with KAP";
+constexpr const char* kNotLoggedIn = "User has not logged in zint system";
+constexpr const char* kNotConnected = "Connection to KovoZint is not yet established, Please wait";
+constexpr const char* kAlreadyLoggedIn = "%s user already logged into KovoZint";
+constexpr int kPreloginWaits = 50;
+constexpr size_t kPreloginPumpItems = 10;
+constexpr size_t kShutdownPumpItems = 50;
+
+bool NewerMenu(std::string_view app, std::string_view version) {
+  return (app == "kovo_trader" && VersionCompare(version, "3.10.57.96.3") > 0 &&
+          version != "3.10.57.97") ||
+         (app == "kovo_trader_now" && VersionCompare(version, "1.8.4.0") >= 0);
+}
+
+bool IndexChartMenu(std::string_view app, std::string_view version) {
+  return (app == "kovo_trader" && VersionCompare(version, "3.10.57.99.2") >= 0) ||
+         (app == "kovo_trader_now" && VersionCompare(version, "1.8.4.3") >= 0);
+}
+
+std::string Field(const std::vector<std::string>& fields, size_t index) {
+  return index < fields.size() ? fields[index] : std::string();
+}
+
+// What the host says about itself; empty texts when it cannot say.
+std::pair<std::string, std::string> ExeVersion(const HostResolver& resolve) {
+  const auto getVersion = ResolveHost<decltype(&pu_get_exe_version)>(resolve, "pu_get_exe_version");
+  if (!getVersion) return {};
+  char name[128] = {};
+  char version[128] = {};
+  getVersion(name, sizeof name, version, sizeof version);
+  return {name, version};
+}
+
+}  // namespace
+
+std::vector<sMenuRow> BuildMenu(std::string_view appName, std::string_view version) {
+  const bool newer = NewerMenu(appName, version);
+  std::vector<sMenuRow> rows = {
+      {"Shift+P", "Zint Chart", 1},
+      {"Shift+H", "Zint Historical Chart", 1},
+      {"", "Launch Zint", 0},
+      {"", "Market Monitor", 0},
+      {"", "Market Movers", 0},
+      {"", "Market Movers Dlg", 0},
+      {"", "Technical,Research and Option Calls", 0},
+      {"", newer ? "Zint Running Scripts" : "Ondo Running Scripts", 0},
+      {"", newer ? "Logout\\Login with new ZintID" : "Logout", 0},
+      {"Shift+D", "Data Table", 1},
+  };
+  if (newer) {
+    rows.push_back({"", "Beep Alert", 0});
+    if (IndexChartMenu(appName, version)) rows.push_back({"", "Zint Index Chart", 5});
+  }
+  return rows;
+}
+
+PluginPorts MakeHeadlessPorts(const HostResolver& resolve) {
+  PluginPorts ports;
+  const auto lend = ResolveHost<decltype(&kovo_host_ui_thread)>(resolve, "kovo_host_ui_thread");
+  const KovoUiThreadOps* ops = lend ? lend() : nullptr;
+  if (ops && ops->isUiThread && ops->post && ops->send && ops->pump && ops->startTimer &&
+      ops->stopTimer) {
+    ports.ui = std::make_unique<HostUiThread>(*ops);
+  } else {
+    ports.ui = std::make_unique<HeadlessUiThread>();
+  }
+  ports.dialogs = std::make_unique<HeadlessDialogs>();
+  ports.views = std::make_unique<HeadlessViewFactory>();
+  ports.frame = std::make_unique<HeadlessHostFrame>();
+  return ports;
+}
+
+CZintPlugin::CZintPlugin(sPluginEnvironment env) : m_env(std::move(env)) {
+  if (!m_env.makePorts) m_env.makePorts = &MakeHeadlessPorts;
+}
+
+CZintPlugin::~CZintPlugin() {
+  // A host that unloads us without ExitKovoPlugin still gets its controls back.
+  try {
+    ShutdownSession(false);
+  } catch (...) {
+  }
+}
+
+// ---- helpers ----------------------------------------------------------------
+
+void CZintPlugin::ShowMessage(std::string_view text, unsigned style) {
+  if (m_controlBlock) {
+    m_controlBlock->MessageBox(text, style);
+    return;
+  }
+  const std::string body(text);
+  const auto show =
+      ResolveHost<decltype(&pu_show_message_box)>(m_env.resolve, "pu_show_message_box");
+  if (show) {
+    show(body.c_str(), "KovoZint", style);
+  } else {
+    HeadlessDialogs().MessageBox(body, "KovoZint", style);
+  }
+}
+
+bool CZintPlugin::RequireLogin() {
+  if (m_controlBlock && m_controlBlock->IsLoggedIn()) return true;
+  ShowMessage(kNotLoggedIn);
+  return false;
+}
+
+void CZintPlugin::Unavailable(std::string_view what) {
+  const std::string name(what);
+  if (m_controlBlock) {
+    m_controlBlock->Report(Format("%s is not available in this version", name.c_str()),
+                           kReportMessage);
+  }
+}
+
+int32_t CZintPlugin::RunUpdateCheck() {
+  if (updateCheck) return updateCheck();
+  Unavailable("Check for Updates");
+  return 0;
+}
+
+void CZintPlugin::WaitForPrelogin() {
+  for (int i = 0;
+       i < kPreloginWaits && m_controlBlock && m_controlBlock->session.preloginValue.empty(); ++i) {
+    m_controlBlock->Ui().Pump(kPreloginPumpItems);
+  }
+}
+
+// ---- start-up ---------------------------------------------------------------
+
+int CZintPlugin::EnsureControlBlock() {
+  if (m_controlBlock) return 1;
+  void* module = dlopen(nullptr, RTLD_LAZY);
+  if (!module) {
+    ShowMessage("exe Module not found");
+    return 0;
+  }
+  dlclose(module);
+
+  const auto getApp = ResolveHost<decltype(&pu_get_exe_app)>(m_env.resolve, "pu_get_exe_app");
+  if (!getApp) {
+    ShowMessage(kNotCompatible);
+    return 0;
+  }
+  m_hostApp = getApp();
+
+  const auto getPeer = ResolveHost<decltype(&pu_get_peer_data)>(m_env.resolve, "pu_get_peer_data");
+  if (!getPeer) {
+    ShowMessage(kNotCompatible);
+    return 0;
+  }
+  char peer1[256] = {};
+  char peer2[256] = {};
+  char folder[256] = {};
+  getPeer(peer1, sizeof peer1, peer2, sizeof peer2, folder, sizeof folder);
+  userFolderId = folder;
+
+  int32_t privilege = KOVO_PRIV_INVESTOR_CLIENT;
+  const auto getPrivilege =
+      ResolveHost<decltype(&pu_get_user_privilige)>(m_env.resolve, "pu_get_user_privilige");
+  bool privilegeMissing = false;
+  if (getPrivilege) {
+    getPrivilege(peer2, &privilege);
+  } else {
+    privilegeMissing = true;
+  }
+
+  if (m_appDataFolder.empty()) {
+    m_appDataFolder =
+        m_env.appDataFolder.empty() ? SettingsPaths::DefaultAppDataFolder() : m_env.appDataFolder;
+  }
+  sControlBlockSetup setup;
+  setup.hostApp = m_hostApp;
+  setup.userFolderId = userFolderId;
+  setup.privilege = privilege;
+  setup.resolve = m_env.resolve;
+  setup.paths.hostFolder =
+      m_env.hostFolder.empty() ? SettingsPaths::HostProgramFolder() : m_env.hostFolder;
+  setup.paths.appDataFolder = m_appDataFolder;
+  setup.ports = m_env.makePorts(m_env.resolve);
+  m_controlBlock = std::make_unique<CControlBlock>(std::move(setup));
+  CControlBlock& cb = *m_controlBlock;
+  if (privilegeMissing) {
+    cb.Report("Zint cant get privilige for the user, so treating the user as investor",
+              kReportError);
+  }
+  hostUserId = peer2;
+  cb.peerText = peer1;
+  cb.peerId1 = peer2;
+  cb.peerId2 = peer2;
+  InstallMessageActions();
+  return 1;
+}
+
+void CZintPlugin::InstallMessageActions() {
+  CControlBlock& cb = *m_controlBlock;
+  cb.SetMessageAction(kEngineCreationDoneMsg, [this](uintptr_t, intptr_t) -> intptr_t {
+    OnEngineCreationDone();
+    return 0;
+  });
+}
+
+void CZintPlugin::OnEngineCreationDone() {
+  if (!m_controlBlock) return;
+  CControlBlock& cb = *m_controlBlock;
+  if (manualUpdateCheck) {
+    RunUpdateCheck();
+  } else if (!launchedOnStart) {
+    // The login dialog arrives with the login part; until then its absence is reported.
+    cb.Report("Zint Launch error : login dialog not created", kReportError);
+    RunUpdateCheck();
+  } else {
+    RunUpdateCheck();
+    WaitForPrelogin();
+  }
+}
+
+void CZintPlugin::Init() {
+  if (!EnsureControlBlock()) return;
+  CControlBlock& cb = *m_controlBlock;
+  const auto getPeer = ResolveHost<decltype(&pu_get_peer_data)>(m_env.resolve, "pu_get_peer_data");
+  if (!getPeer) {
+    ShowMessage(kNotCompatible);
+  } else {
+    char peer1[256] = {};
+    char peer2[256] = {};
+    char folder[256] = {};
+    getPeer(peer1, sizeof peer1, peer2, sizeof peer2, folder, sizeof folder);
+    cb.peerText = peer1;
+  }
+  if (!cb.HasMessaging()) return;
+  if (cb.IsLoggedIn()) {
+    if (cb.Banner().HasWindow()) {
+      cb.Banner().SetUserId(cb.session.loggedInUserId);
+      cb.Banner().ShowCentred(View::Centre::kScreen);
+    } else {
+      ShowMessage(Format(kAlreadyLoggedIn, cb.session.loggedInUserId.c_str()));
+    }
+  } else if (cb.Banner().HasWindow()) {
+    // Without a login dialog its user id field reads empty.
+    cb.Banner().SetUserId("");
+    cb.Banner().ShowCentred(View::Centre::kScreen);
+  }
+}
+
+std::vector<sMenuRow> CZintPlugin::MenuRows() const {
+  const auto [name, version] = ExeVersion(m_env.resolve);
+  return BuildMenu(name, version);
+}
+
+// ---- commands ---------------------------------------------------------------
+
+void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
+                                const std::vector<std::string>& fields) {
+  const std::string exchSeg = Field(fields, 0);
+  const std::string tradingSymbol = Field(fields, 1);
+  const std::string token = Field(fields, 3);
+  const auto precisionOf = [&](int32_t& precision, double& multiplier) {
+    precision = 2;
+    multiplier = 100.0;
+    if (m_controlBlock && m_controlBlock->Host().getPrecisionAndFraction) {
+      m_controlBlock->Host().getPrecisionAndFraction(exchSeg.c_str(), tradingSymbol.c_str(),
+                                                     &precision, &multiplier);
+    }
+  };
+  const auto is = [&](std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) {
+      if (item == name) return true;
+    }
+    return false;
+  };
+
+  if (is({"Launch Zint"})) {
+    Launch();
+  } else if (is({"Shift+N"})) {
+    if (RequireLogin()) Unavailable("News");
+  } else if (is({"Shift+P", "Shift+D"})) {
+    if (kind != 1 || !EnsureControlBlock()) return;
+    int32_t precision = 2;
+    double multiplier = 100.0;
+    precisionOf(precision, multiplier);
+    InvokeIntradayChart(tradingSymbol, exchSeg + "|" + token, precision, multiplier, 60,
+                        item == "Shift+D");
+  } else if (is({"Zint DashBoard", "Alt+D"})) {
+    if (RequireLogin()) Unavailable("Zint DashBoard");
+  } else if (is({"Preference Settings", "Market Monitor", "Market Movers", "Market Movers Dlg",
+                 "Zint Running Scripts", "Ondo Running Scripts", "Fundamentals", "Portfolio",
+                 "Add SignalWatcher"})) {
+    if (RequireLogin()) Unavailable(item);
+  } else if (is({"Shift+H"})) {
+    if (!EnsureControlBlock()) return;
+    CControlBlock& cb = *m_controlBlock;
+    if (!cb.HasMessaging()) {
+      ShowMessage("Configuration error, please restart KovoZint");
+    } else if (cb.IsLoggedIn()) {
+      Unavailable("Zint Historical Chart");
+    } else {
+      RunUpdateCheck();
+    }
+  } else if (is({"Logout", "Logout\\Login with new ZintID"})) {
+    Exit();
+    EnsureControlBlock();
+  } else if (is({"Option Strategy"})) {
+    if (RequireLogin()) OptionStrategy();
+  } else if (is({"Beep Alert", "Open Interest Bar", "Technical,Research and Option Calls"})) {
+    if (RequireLogin()) Unavailable(item);
+  } else if (is({"Zint Index Chart"})) {
+    if (!RequireLogin()) return;
+    int32_t precision = 2;
+    double multiplier = 100.0;
+    precisionOf(precision, multiplier);
+    if (m_controlBlock->session.launched) Unavailable("Zint Index Chart");
+  } else if (is({"About KovoZint", "Video Tutorials", "ZintHelp"})) {
+    if (RequireLogin()) Unavailable(item);
+  } else if (is({"Check for Updates"})) {
+    manualUpdateCheck = true;
+    RunUpdateCheck();
+  }
+}
+
+void CZintPlugin::OptionStrategy() {
+  CControlBlock& cb = *m_controlBlock;
+  if (!m_optionStrategy) {
+    const std::filesystem::path path = cb.Settings().PluginFolder() / "optionstrategy.so";
+    m_optionStrategy = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  if (!m_optionStrategy) {
+    ShowMessage("Error while loading Kovo Plugins\\Option Stratgey.dll");
+    return;
+  }
+  using InitFn =
+      int32_t (*)(void* hostApp, const char* hostUserId, int32_t privilege, int32_t kind);
+  const auto init = reinterpret_cast<InitFn>(dlsym(m_optionStrategy, "InitZintPlugin"));
+  const void* exit = dlsym(m_optionStrategy, "ExitZintPlugin");
+  if (!init || !exit) {
+    ShowMessage("Option Stratgey.dll is not compatible with zint");
+    return;
+  }
+  init(cb.HostApp(), hostUserId.c_str(), cb.Privilege(), 63);
+}
+
+void CZintPlugin::Launch() {
+  if (autoLoginId.empty() || hostUserId.empty()) {
+    if (EnsureControlBlock()) {
+      CControlBlock& cb = *m_controlBlock;
+      if (cb.IsLoggedIn()) {
+        if (cb.Banner().HasWindow()) {
+          cb.Banner().SetUserId(cb.session.loggedInUserId);
+          cb.Banner().ShowCentred(View::Centre::kScreen);
+        } else {
+          ShowMessage(Format(kAlreadyLoggedIn, cb.session.loggedInUserId.c_str()));
+        }
+      }
+    }
+  }
+  LaunchOnStart(autoLoginId, hostUserId);
+}
+
+int32_t CZintPlugin::LaunchOnStart(std::string_view id, std::string_view hostUser) {
+  (void)hostUser;
+  launchedOnStart = true;
+  if (id.empty()) return 0;
+  autoLoginId = id;
+  if (!EnsureControlBlock()) return 1;
+  CControlBlock& cb = *m_controlBlock;
+  cb.session.launched = true;
+  if (!cb.HasMessaging()) {
+    ShowMessage(kNotConnected);
+    return 1;
+  }
+  if (cb.IsLoggedIn()) {
+    if (cb.Banner().HasWindow()) {
+      cb.Banner().SetUserId(cb.session.loggedInUserId);
+      cb.Banner().ShowCentred(View::Centre::kScreen);
+    } else {
+      ShowMessage(Format(kAlreadyLoggedIn, cb.session.loggedInUserId.c_str()));
+    }
+    return 1;
+  }
+  RunUpdateCheck();
+  WaitForPrelogin();
+  return 1;
+}
+
+int32_t CZintPlugin::InvokeIntradayChart(std::string_view symbol, std::string_view key,
+                                         int32_t precision, double multiplier, int32_t interval,
+                                         bool dataTable) {
+  (void)symbol, (void)key, (void)precision, (void)multiplier, (void)interval;
+  if (!EnsureControlBlock()) return 0;
+  CControlBlock& cb = *m_controlBlock;
+  if (!cb.HasMessaging()) {
+    ShowMessage(kNotConnected);
+    return 0;
+  }
+  if (!cb.IsLoggedIn()) {
+    RunUpdateCheck();
+    return 0;
+  }
+  Unavailable(dataTable ? "Data Table" : "Zint Chart");
+  return 1;
+}
+
+void CZintPlugin::ScripAdded(int32_t count, const std::vector<std::string>& fields) {
+  if (!m_controlBlock || !m_controlBlock->IsLoggedIn()) return;
+  if (fields.size() != 4) count = static_cast<int32_t>(fields.size());
+  if (count < 4) return;
+  const size_t n = static_cast<size_t>(count);
+  const std::string& exchSeg = fields[n - 4];
+  std::string token;
+  if (exchSeg == "nse_cm") {
+    token = fields[n - 2];
+  } else if (exchSeg == "bse_cm") {
+    token = fields[n - 1];
+  }
+  // Nothing further is asked of the back end for a market watch addition.
+  (void)token;
+}
+
+void CZintPlugin::ScripDetailsNotify(std::string_view context, const sScripDetails& details) {
+  // Answers belong to the market movers windows, which are not part of this version.
+  (void)context, (void)details;
+}
+
+int32_t CZintPlugin::CheckForUpdates() {
+  return RunUpdateCheck();
+}
+
+// ---- shutdown ---------------------------------------------------------------
+
+void CZintPlugin::Exit() {
+  ShutdownSession(false);
+}
+
+void CZintPlugin::ShutdownSession(bool keepLogin) {
+  (void)keepLogin;
+  if (!m_controlBlock) return;
+  CControlBlock& cb = *m_controlBlock;
+  cb.stoppingCount.fetch_add(1);
+  cb.CloseReceiverControls();
+  while (cb.watcherCount.load() != 0) {
+    if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
+  }
+  cb.Report("Zint Exited Successfully", kReportMessage);
+  m_controlBlock.reset();
+  launchedOnStart = false;
+  manualUpdateCheck = false;
+  pendingUpdate = false;
+}
+
+}  // namespace kovo
