@@ -30,6 +30,7 @@ bench: bootstrap
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/codec_bench --benchmark_min_time=1
 	./build/release/bench/tick_bench
+	./build/release/bench/startup_bench
 
 tsan: bootstrap
 	cmake --preset tsan

@@ -1,0 +1,230 @@
+// The real libKovoZint.so loaded into a test host that talks to the
+// simulated back end.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <kovozint/kovozint.h>
+
+#include "backend/server.h"
+#include "fakes/temp_dir.h"
+#include "host/core/host_core.h"
+#include "host/core/session.h"
+#include "platform/headless_ui_thread.h"
+
+namespace kovo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The library's entry points, resolved as a host resolves them.
+struct Library {
+  void* handle = nullptr;
+  decltype(&GetKovoPluginInfo) info = nullptr;
+  decltype(&GetOptionalKovoPluginInfo) menu = nullptr;
+  decltype(&InitKovoPlugin) init = nullptr;
+  decltype(&PluginProcessHotKey) hotKey = nullptr;
+  decltype(&GetToolbarBitmap) bitmap = nullptr;
+  decltype(&LaunchOnStart) launch = nullptr;
+  decltype(&ExitKovoPlugin) exit = nullptr;
+
+  static Library& Get() {
+    static Library library = [] {
+      Library l;
+      l.handle = dlopen(KOVOZINT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+      if (!l.handle) return l;
+      const auto get = [&](auto& fn, const char* name) {
+        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(l.handle, name));
+      };
+      get(l.info, "GetKovoPluginInfo");
+      get(l.menu, "GetOptionalKovoPluginInfo");
+      get(l.init, "InitKovoPlugin");
+      get(l.hotKey, "PluginProcessHotKey");
+      get(l.bitmap, "GetToolbarBitmap");
+      get(l.launch, "LaunchOnStart");
+      get(l.exit, "ExitKovoPlugin");
+      return l;
+    }();
+    return library;
+  }
+};
+
+// The plug-in reads its folders once, on first use.
+TempDir& Folders() {
+  static TempDir dir;
+  return dir;
+}
+
+class PluginLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("KOVOZINT_HOST_FOLDER", Folders().Path().c_str(), 1);
+    setenv("XDG_DATA_HOME", (Folders() / "data").c_str(), 1);
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    ASSERT_TRUE(lib.info && lib.menu && lib.init && lib.hotKey && lib.bitmap && lib.exit);
+  }
+  void TearDown() override {
+    lib.exit();
+    session.reset();
+    server.reset();
+    host::InstallSession(nullptr);
+    host::InstallHost(nullptr);
+  }
+
+  void StartHost(host::HostConfig config = {}) {
+    core = std::make_unique<host::CHostCore>(config, ui, hostUi);
+    host::InstallHost(core.get());
+  }
+
+  // The host's connection to a back end, announced to the plug-in when ready.
+  void Connect() {
+    server = std::make_unique<backend::CBackendServer>(backend::ServerOptions{});
+    std::string error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+    session = std::make_unique<host::CHostSession>(
+        ui, host::SessionHooks{
+                [this](const std::string& line) { core->Log(line); },
+                [this](std::vector<sScripDetails> s) { core->Scrips().Load(std::move(s)); },
+                [this] {
+                  core->BroadcastMessage(
+                      core->RegisterWindowMessage("ENGINE_CREATION_DONE{2B914891-C4D6-4410-AFE0-"
+                                                  "0C6683AE576C}_MSG"),
+                      0, 0);
+                }});
+    host::InstallSession(session.get());
+    ASSERT_TRUE(session->Connect("127.0.0.1", server->Port(), &error)) << error;
+  }
+
+  bool PumpUntil(const std::function<bool()>& pred) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!pred()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      ui.WaitForTasks(20ms);
+      ui.Pump(1000);
+    }
+    return true;
+  }
+
+  long Count(const std::string& text) const {
+    const auto lines = core->LogLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  }
+
+  std::vector<std::string> MenuNames(int32_t capacity, int32_t* count) {
+    std::vector<char[KOVO_MENU_TEXT_LEN]> hot(capacity), names(capacity);
+    std::vector<int32_t> kinds(capacity);
+    KovoTextList hotKeys{hot.data(), capacity, 0};
+    KovoTextList nameList{names.data(), capacity, 0};
+    KovoIntList kindList{kinds.data(), capacity, 0};
+    char text[8] = "x";
+    KovoTextList first{nullptr, 0, 5};
+    lib.menu(text, sizeof text, &first, &hotKeys, &nameList, &kindList);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(first.count, 0);
+    EXPECT_EQ(hotKeys.count, nameList.count);
+    EXPECT_EQ(kindList.count, nameList.count);
+    *count = nameList.count;
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < std::min(capacity, nameList.count); ++i) out.push_back(names[i]);
+    if (!out.empty()) {
+      EXPECT_STREQ(hot[0], "Shift+P");
+      EXPECT_EQ(kinds[0], 1);
+    }
+    return out;
+  }
+
+  Library& lib = Library::Get();
+  HeadlessUiThread ui;
+  host::RecordingHostUi hostUi;
+  std::unique_ptr<host::CHostCore> core;
+  std::unique_ptr<backend::CBackendServer> server;
+  std::unique_ptr<host::CHostSession> session;
+};
+
+TEST_F(PluginLibrary, AnnouncesItselfAndItsMenuForTheHostVersion) {
+  StartHost();
+  char name[32];
+  char version[4];  // cut to fit
+  int32_t id = 0;
+  int32_t kind = 0;
+  int reserved = 42;
+  EXPECT_EQ(lib.info(name, sizeof name, version, sizeof version, &reserved, &id, &kind), 1);
+  EXPECT_STREQ(name, "Kovo Zint");
+  EXPECT_STREQ(version, "3.5");
+  EXPECT_EQ(id, 29032010);
+  EXPECT_EQ(kind, 63);
+  EXPECT_EQ(reserved, 42);
+
+  int32_t count = 0;
+  std::vector<std::string> names = MenuNames(32, &count);
+  ASSERT_EQ(count, 12);
+  EXPECT_EQ(names[7], "Zint Running Scripts");
+  EXPECT_EQ(names[11], "Zint Index Chart");
+  names = MenuNames(4, &count);
+  EXPECT_EQ(count, 12) << "rows past the capacity are counted";
+  EXPECT_EQ(names.size(), 4u);
+
+  host::HostConfig older;
+  older.version = "3.10.57.97";
+  StartHost(older);
+  names = MenuNames(32, &count);
+  ASSERT_EQ(count, 10);
+  EXPECT_EQ(names[7], "Ondo Running Scripts");
+  EXPECT_EQ(names[8], "Logout");
+
+  std::vector<uint32_t> pixels(256);
+  KovoBitmap bitmap{0, 0, pixels.data(), pixels.size()};
+  lib.bitmap(&bitmap);
+  EXPECT_EQ(bitmap.width * bitmap.height, 256);
+  EXPECT_NE(std::count(pixels.begin(), pixels.end(), 0xFFFFFFFFu), 0);
+  EXPECT_NE(std::count(pixels.begin(), pixels.end(), pixels[0]), 256);
+}
+
+TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
+  StartHost();
+  Connect();
+  lib.init(nullptr, "", 0, "");
+  EXPECT_EQ(session->ControlCount(), 2u) << "request and broadcast registrations";
+  EXPECT_NE(core->Windows().FindWindow("", "CZintControlBlock"), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return session->IsReady(); }));
+  ASSERT_TRUE(PumpUntil([&] { return Count("login dialog not created") == 1; }));
+
+  const char* row[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
+  lib.hotKey("Shift+P", 1, 0, row, 4);
+  EXPECT_EQ(Count("KovoZint Message : Zint Chart is not available in this version"), 1);
+
+  lib.exit();
+  EXPECT_EQ(session->ControlCount(), 0u);
+  EXPECT_EQ(core->Windows().WindowCount(), 0u);
+  EXPECT_EQ(Count("KovoZint Message : Zint Exited Successfully"), 1);
+  lib.exit();
+  EXPECT_EQ(Count("Zint Exited Successfully"), 1) << "a second exit does nothing";
+
+  // A chart key after the end starts a new control block.
+  lib.hotKey("Shift+P", 1, 0, row, 4);
+  EXPECT_EQ(session->ControlCount(), 2u);
+}
+
+TEST_F(PluginLibrary, HostWithoutIdentityFunctionsGetsTheStartUpMessage) {
+  host::HostConfig config;
+  config.switchedOff = {"pu_get_peer_data"};
+  StartHost(config);
+  lib.init(nullptr, "", 0, "");
+  ASSERT_EQ(hostUi.Boxes().size(), 1u);
+  EXPECT_EQ(hostUi.Boxes()[0].text, "Exe is not compatible with KAP");
+  EXPECT_EQ(core->Windows().WindowCount(), 0u);
+  EXPECT_EQ(lib.launch("", ""), 0);
+  EXPECT_EQ(lib.launch("trader7", "DEMO01"), 1);
+  EXPECT_EQ(hostUi.Boxes().size(), 2u) << "each start-up attempt says why it failed";
+}
+
+}  // namespace
+}  // namespace kovo::test
