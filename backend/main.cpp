@@ -22,6 +22,7 @@ int Usage() {
   std::fputs(
       "usage: kovo-backend [--bind ADDRESS] [--port N] [--seed N] [--step-ms N]\n"
       "                    [--update-url URL [--update-patch N] [--update-message TEXT]]\n"
+      "                    [--refuse-login ID]... [--fail-peer-data USER]...\n"
       "  --port 0 (the default) picks a free port; the port is printed on the first line.\n",
       stderr);
   return 2;
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
       options.service.update.message = "A new version of KovoZint is available";
     } else if (arg == "--update-patch") {
       options.service.update.patchNumber = value;
+    } else if (arg == "--refuse-login") {
+      options.service.refusedLogins.push_back(value);
+    } else if (arg == "--fail-peer-data") {
+      options.service.peerDataFailures.push_back(value);
     } else if (arg == "--update-message") {
       options.service.update.message = value;
     } else {

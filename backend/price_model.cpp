@@ -8,7 +8,6 @@
 
 namespace kovo::backend {
 
-
 namespace {
 
 // Seconds outside this range (about 1200 BC to 5100 AD) are clamped: the calendar

@@ -11,7 +11,6 @@
 
 namespace kovo::backend {
 
-
 namespace {
 
 constexpr int64_t kDay = 86400;

@@ -48,6 +48,7 @@ struct CBackendServer::Loop {
   int wakeFd = -1;
   std::atomic<bool> stop{false};
   std::unique_ptr<Market> market;
+  LoginDirectory logins;
   std::unordered_map<int, std::unique_ptr<Connection>> connections;
 
   ~Loop() {
@@ -191,6 +192,7 @@ void CBackendServer::Run() {
       c->session = std::make_unique<CClientSession>(
           *loop.market, m_options.service, text,
           [raw](std::string_view frame) { raw->out.append(frame); });
+      c->session->SetLoginDirectory(&loop.logins);
       epoll_event ev{};
       ev.events = EPOLLIN;
       ev.data.fd = fd;

@@ -54,7 +54,30 @@ CClientSession::CClientSession(const Market& market, const ServiceConfig& config
       m_sink(std::move(sink)),
       m_engine(std::make_unique<MatchingEngine>(market.scrips, market.prices)) {}
 
-CClientSession::~CClientSession() = default;
+CClientSession::~CClientSession() {
+  if (m_logins) m_logins->Release(this);
+}
+
+CClientSession* LoginDirectory::Claim(const std::string& login, CClientSession* session) {
+  for (auto& [id, holder] : m_logins) {
+    if (id != login) continue;
+    CClientSession* earlier = holder;
+    holder = session;
+    return earlier == session ? nullptr : earlier;
+  }
+  m_logins.emplace_back(login, session);
+  return nullptr;
+}
+
+void LoginDirectory::Release(CClientSession* session) {
+  std::erase_if(m_logins, [&](const auto& entry) { return entry.second == session; });
+}
+
+void CClientSession::LoggedInElsewhere(const std::string& login, const std::string& where) {
+  Publish({{wire::kRequest, "kovo_login_elsewhere"},
+           {31003, login},
+           {20008, "logged in from " + where}});
+}
 
 bool CClientSession::OnFrame(std::string_view frame, int64_t now) {
   connectkovo::Message request;
@@ -159,17 +182,32 @@ void CClientSession::LaunchReply(const connectkovo::Message& request, std::strin
   const std::string user = request.Text(31003);
   const std::string login = name == "xr_zint_launch" ? request.Text(20013) : user;
   if (Trim(login).empty()) return ReplyError(name, "login id is missing");
+  const auto& refused = m_config.refusedLogins;
+  if (std::find(refused.begin(), refused.end(), login) != refused.end()) {
+    return ReplyError(name, "invalid login id " + login);
+  }
+  if (m_logins) {
+    if (CClientSession* earlier = m_logins->Claim(login, this)) {
+      earlier->LoggedInElsewhere(login, m_peerAddress);
+    }
+  }
   static std::atomic<int64_t> sessions{0};
   StartReply(name);
   m_writer.Add(63437, login);
   m_writer.Add(31003, login);
   m_writer.Add(63259, "S" + std::to_string(++sessions));
-  Finish(true);
+  Finish(false);
+  // A login is followed by the user's product tree, as the session expects.
+  ProductTreeReply("mrv_zint_products_show_tree_all");
 }
 
 void CClientSession::PeerDataReply(const connectkovo::Message& request, std::string_view name) {
   const std::string user = request.Text(31003);
   if (Trim(user).empty()) return ReplyError(name, "user id is missing");
+  const auto& failing = m_config.peerDataFailures;
+  if (std::find(failing.begin(), failing.end(), user) != failing.end()) {
+    return ReplyError(name, "no peer data for " + user);
+  }
   StartReply(name);
   m_writer.Add(64056, "PEER-" + user);
   for (const Product& p : kProducts) m_writer.Add(63001, p.name);

@@ -25,6 +25,9 @@ struct UpdateOffer {
 struct ServiceConfig {
   uint64_t seed = 1;
   UpdateOffer update;
+  // Login ids the back end refuses, and users whose peer data request fails.
+  std::vector<std::string> refusedLogins;
+  std::vector<std::string> peerDataFailures;
   // Exchange segments a user may have orders placed on automatically.
   std::string autoPlacementExchanges = "<nse_cm><bse_cm><nse_fo><mcx_fo>";
   size_t maxBurst = 10'000'000;
@@ -35,6 +38,20 @@ struct Market {
   Market(uint64_t seed, int64_t today) : scrips(seed, today), prices(seed) {}
   ScripMaster scrips;
   PriceModel prices;
+};
+
+class CClientSession;
+
+// Who is logged in on which connection, so that a second login of the same
+// id tells the first one it has been replaced.
+class LoginDirectory {
+ public:
+  // Records session as the holder of login; returns the earlier holder.
+  CClientSession* Claim(const std::string& login, CClientSession* session);
+  void Release(CClientSession* session);
+
+ private:
+  std::vector<std::pair<std::string, CClientSession*>> m_logins;
 };
 
 // One client's conversation: requests in, replies and broadcasts out as
@@ -60,6 +77,10 @@ class CClientSession {
   size_t ProduceBurst(size_t max, int64_t now);
 
   size_t WatchCount() const { return m_watches.size(); }
+  void SetLoginDirectory(LoginDirectory* logins) { m_logins = logins; }
+  // This session's user logged in elsewhere: a notice for whoever watches
+  // the user's id.
+  void LoggedInElsewhere(const std::string& login, const std::string& where);
   const std::vector<std::string>& LoggedLines() const { return m_logLines; }
 
  private:
@@ -113,6 +134,7 @@ class CClientSession {
   std::unique_ptr<MatchingEngine> m_engine;
   int64_t m_lastMinute = 0;  // minute of the last clock step
   int64_t m_lastSecond = 0;
+  LoginDirectory* m_logins = nullptr;
   size_t m_burstRemaining = 0;
   const Scrip* m_burstScrip = nullptr;
   int64_t m_burstSequence = 0;

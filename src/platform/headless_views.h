@@ -41,6 +41,9 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateBanner(CBannerWnd&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateLoginDialog(CLoginDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
 };
 
 // Panes by id, with their shown and floating states.

@@ -6,6 +6,7 @@
 namespace kovo {
 
 class CBannerWnd;
+class CLoginDlg;
 
 // A window's on-screen half. The logic object owns it, tells it to show
 // itself and to refresh after a change; the view reads the logic back.
@@ -28,6 +29,7 @@ class ViewFactory {
  public:
   virtual ~ViewFactory() = default;
   virtual std::unique_ptr<View> CreateBanner(CBannerWnd& banner) = 0;
+  virtual std::unique_ptr<View> CreateLoginDialog(CLoginDlg& dialog) = 0;
 };
 
 // The host's main frame, where the plug-in's panes dock. Panes are named

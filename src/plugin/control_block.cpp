@@ -8,6 +8,7 @@
 #include "base/number.h"
 #include "base/version.h"
 #include "plugin/field_reader.h"
+#include "plugin/login_dlg.h"
 #include "plugin/mnm_fields.h"
 
 namespace kovo {
@@ -59,6 +60,8 @@ CControlBlock::CControlBlock(sControlBlockSetup setup)
       m_replyReceiver(0, *this),
       m_broadcastReceiver(1, *this) {
   m_hostApp = setup.hostApp;
+  if (!m_ports.net) m_ports.net = std::make_unique<SystemNetIdentity>();
+  if (!m_ports.processes) m_ports.processes = std::make_unique<PosixProcessStarter>();
   nameSet.insert("web_charts");
   m_settings.EnsureUserFolder();
 
@@ -118,6 +121,7 @@ void CControlBlock::ReadFlags() {
 }
 
 CControlBlock::~CControlBlock() {
+  loginDlg.reset();
   m_settings.Write("ZINT_DATA", "LOCAL STORE", saveLocalData ? "1" : "0", kPluginIni,
                    SettingsLocation::kPluginFolder);
   int32_t error = 0;
@@ -183,6 +187,10 @@ bool CControlBlock::SendRequest(KovoRxControl* control, void* context, std::stri
 }
 
 void CControlBlock::OnReplyNamed(std::string name, ReplyHandler handler) {
+  if (!handler) {
+    m_replyHandlers.erase(name);
+    return;
+  }
   m_replyHandlers[std::move(name)] = std::move(handler);
 }
 

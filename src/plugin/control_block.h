@@ -21,6 +21,7 @@
 namespace kovo {
 
 class CControlBlock;
+class CLoginDlg;
 
 // Report levels.
 inline constexpr int kReportError = 1;
@@ -54,6 +55,15 @@ struct sRequestField {
   std::string value;
 };
 
+// One product of the user's product tree.
+struct sProduct {
+  std::string name;
+  int32_t type = 0;
+  std::string parent;
+  std::string text1;
+  std::string text2;
+};
+
 // What login fills in.
 struct sSessionState {
   std::string loggedInUserId;  // empty: nobody is logged in
@@ -62,11 +72,16 @@ struct sSessionState {
   std::string preloginValue;
   std::string webAddress;
   std::vector<std::string> products;
+  std::vector<sProduct> productTree;
+  // "<nse_cm><bse_cm>...": segments whose API orders go out without asking.
+  std::string autoPlacementExchanges;
+  int32_t noOfDays = 5;  // days of bars a chart asks for
   bool launched = false;
   bool hostExit = false;
   bool loginSucceeded = false;
   std::string installerPath;
   std::string installerCommandLine;
+  std::vector<std::string> installerArguments;  // what the command line quotes, one by one
 };
 
 // Where the control block finds its host and its files.
@@ -110,6 +125,8 @@ class CControlBlock {
   Dialogs& Dlgs() const { return *m_ports.dialogs; }
   ViewFactory& Views() const { return *m_ports.views; }
   HostFrame& Frame() const { return *m_ports.frame; }
+  NetIdentity& Net() const { return *m_ports.net; }
+  ProcessStarter& Processes() const { return *m_ports.processes; }
 
   // ---- report and settings
   // Level 1 errors and level 2 messages into the host's log; without the
@@ -134,7 +151,8 @@ class CControlBlock {
   // is reported as failurePhrase followed by the step and nothing is sent.
   bool SendRequest(KovoRxControl* control, void* context, std::string_view name,
                    const std::vector<sRequestField>& fields, std::string_view failurePhrase);
-  // Replies are dispatched by request name (field 32767).
+  // Replies are dispatched by request name (field 32767); an empty handler
+  // removes the name's.
   void OnReplyNamed(std::string name, ReplyHandler handler);
   // Broadcast listeners, called in the order added.
   int AddBroadcastListener(BroadcastHandler handler);
@@ -166,6 +184,8 @@ class CControlBlock {
   // ---- owned windows
   CBannerWnd& Banner() { return m_banner; }
   std::set<std::string> nameSet;
+  std::map<std::string, std::string> textMap;
+  std::unique_ptr<CLoginDlg> loginDlg;
 
   // ---- counters shared with worker threads
   std::atomic<int32_t> stoppingCount{0};

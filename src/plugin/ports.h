@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "platform/dialogs.h"
+#include "platform/net_identity.h"
+#include "platform/process_starter.h"
 #include "platform/ui_thread.h"
 #include "platform/view.h"
 
@@ -14,6 +16,9 @@ struct PluginPorts {
   std::unique_ptr<Dialogs> dialogs;
   std::unique_ptr<ViewFactory> views;
   std::unique_ptr<HostFrame> frame;
+  // Left empty, the system's own are used.
+  std::unique_ptr<NetIdentity> net;
+  std::unique_ptr<ProcessStarter> processes;
 };
 
 }  // namespace kovo

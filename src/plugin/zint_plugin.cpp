@@ -6,10 +6,12 @@
 #include <utility>
 
 #include "base/format.h"
+#include "base/number.h"
 #include "base/version.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/headless_views.h"
 #include "plugin/host_ui_thread.h"
+#include "plugin/login_dlg.h"
 
 namespace kovo {
 namespace {
@@ -200,12 +202,66 @@ int CZintPlugin::EnsureControlBlock() {
     cb.Report("Zint cant get privilige for the user, so treating the user as investor",
               kReportError);
   }
-  hostUserId = peer2;
+  hostUserId = folder;
   cb.peerText = peer1;
   cb.peerId1 = peer2;
   cb.peerId2 = peer2;
   InstallMessageActions();
+  if (SendBrokerDetails(cb, hostUserId)) AfterBrokerDetails();
   return 1;
+}
+
+void CZintPlugin::AfterBrokerDetails() {
+  CControlBlock& cb = *m_controlBlock;
+  cb.Report(Format("%s user logged in successfully", cb.session.loggedInUserId.c_str()),
+            kReportMessage);
+  cb.session.loginSucceeded = true;
+  cb.session.launched = true;
+  std::string days;
+  if (cb.Settings().Read("ZINT_DATA", "NO OF DAYS", days, "kovozint.ini",
+                         SettingsLocation::kPluginFolder) &&
+      LeadingInt32(days) > 0) {
+    cb.session.noOfDays = LeadingInt32(days);
+  }
+  LaunchSession();
+}
+
+void CZintPlugin::LaunchSession() {
+  CControlBlock& cb = *m_controlBlock;
+  // Orders need the user's auto-placement list, which only the peer data
+  // carries; a session the host logged in gets it here.
+  if (cb.IsLoggedIn() && cb.session.autoPlacementExchanges.empty()) SendPeerDataRequest(cb);
+  if (sessionLaunched) sessionLaunched();
+}
+
+CLoginDlg* CZintPlugin::LoginDialog(bool create) {
+  if (!m_controlBlock) return nullptr;
+  CControlBlock& cb = *m_controlBlock;
+  if (!cb.loginDlg && create) {
+    CLoginDlg::Actions actions;
+    actions.shutdownSession = [this](bool keepLogin) { ShutdownSession(keepLogin); };
+    actions.clearAutoLoginId = [this] { autoLoginId.clear(); };
+    cb.loginDlg = std::make_unique<CLoginDlg>(cb, std::move(actions));
+  }
+  if (cb.loginDlg && create && !cb.loginDlg->HasWindow()) cb.loginDlg->Create();
+  return cb.loginDlg.get();
+}
+
+void CZintPlugin::ShowLoginDialog() {
+  CLoginDlg* login = LoginDialog(false);
+  if (!login || !login->HasWindow()) return;
+  login->Prepare();
+  login->Show(View::Centre::kHostWindow);
+  login->BringToFront();
+  RunUpdateCheck();
+}
+
+void CZintPlugin::StartAutoLogin() {
+  CControlBlock& cb = *m_controlBlock;
+  if (splash) splash(cb.Settings().PluginFolder() / "Nonliability.bmp");
+  RunUpdateCheck();
+  WaitForPrelogin();
+  if (CLoginDlg* login = LoginDialog(false)) login->AutoLogin(autoLoginId, hostUserId);
 }
 
 void CZintPlugin::InstallMessageActions() {
@@ -219,15 +275,20 @@ void CZintPlugin::InstallMessageActions() {
 void CZintPlugin::OnEngineCreationDone() {
   if (!m_controlBlock) return;
   CControlBlock& cb = *m_controlBlock;
+  if (CLoginDlg* login = LoginDialog(true)) login->Prepare();
   if (manualUpdateCheck) {
     RunUpdateCheck();
   } else if (!launchedOnStart) {
-    // The login dialog arrives with the login part; until then its absence is reported.
-    cb.Report("Zint Launch error : login dialog not created", kReportError);
+    CLoginDlg* login = LoginDialog(false);
+    if (!login || !login->HasWindow()) {
+      cb.Report("Zint Launch error : login dialog not created", kReportError);
+    } else {
+      login->Show(View::Centre::kHostWindow);
+    }
     RunUpdateCheck();
+    if (login) cb.Banner().SetUserId(login->UserField());
   } else {
-    RunUpdateCheck();
-    WaitForPrelogin();
+    StartAutoLogin();
   }
 }
 
@@ -252,10 +313,14 @@ void CZintPlugin::Init() {
     } else {
       ShowMessage(Format(kAlreadyLoggedIn, cb.session.loggedInUserId.c_str()));
     }
-  } else if (cb.Banner().HasWindow()) {
-    // Without a login dialog its user id field reads empty.
-    cb.Banner().SetUserId("");
-    cb.Banner().ShowCentred(View::Centre::kScreen);
+  } else {
+    ShowLoginDialog();
+    if (cb.Banner().HasWindow()) {
+      const CLoginDlg* login = LoginDialog(false);
+      const std::string user = login ? login->UserField() : std::string();
+      cb.Banner().SetUserId(user);
+      if (user.empty()) cb.Banner().ShowCentred(View::Centre::kScreen);
+    }
   }
 }
 
@@ -311,11 +376,15 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     } else if (cb.IsLoggedIn()) {
       Unavailable("Zint Historical Chart");
     } else {
+      if (CLoginDlg* login = LoginDialog(true)) {
+        login->Show(View::Centre::kHostWindow);
+      }
       RunUpdateCheck();
     }
   } else if (is({"Logout", "Logout\\Login with new ZintID"})) {
     Exit();
     EnsureControlBlock();
+    if (m_controlBlock && !m_controlBlock->IsLoggedIn()) ShowLoginDialog();
   } else if (is({"Option Strategy"})) {
     if (RequireLogin()) OptionStrategy();
   } else if (is({"Beep Alert", "Open Interest Bar", "Technical,Research and Option Calls"})) {
@@ -359,7 +428,13 @@ void CZintPlugin::Launch() {
   if (autoLoginId.empty() || hostUserId.empty()) {
     if (EnsureControlBlock()) {
       CControlBlock& cb = *m_controlBlock;
-      if (cb.IsLoggedIn()) {
+      if (!cb.IsLoggedIn()) {
+        ShowLoginDialog();
+        const CLoginDlg* login = LoginDialog(false);
+        if (login && login->HasWindow() && cb.Banner().HasWindow() && login->UserField().empty()) {
+          cb.Banner().ShowCentred(View::Centre::kScreen);
+        }
+      } else {
         if (cb.Banner().HasWindow()) {
           cb.Banner().SetUserId(cb.session.loggedInUserId);
           cb.Banner().ShowCentred(View::Centre::kScreen);
@@ -393,8 +468,8 @@ int32_t CZintPlugin::LaunchOnStart(std::string_view id, std::string_view hostUse
     }
     return 1;
   }
-  RunUpdateCheck();
-  WaitForPrelogin();
+  LoginDialog(true);
+  StartAutoLogin();
   return 1;
 }
 
@@ -409,7 +484,7 @@ int32_t CZintPlugin::InvokeIntradayChart(std::string_view symbol, std::string_vi
     return 0;
   }
   if (!cb.IsLoggedIn()) {
-    RunUpdateCheck();
+    ShowLoginDialog();
     return 0;
   }
   Unavailable(dataTable ? "Data Table" : "Zint Chart");
@@ -444,15 +519,25 @@ int32_t CZintPlugin::CheckForUpdates() {
 // ---- shutdown ---------------------------------------------------------------
 
 void CZintPlugin::Exit() {
+  if (m_controlBlock && m_controlBlock->IsLoggedIn() && m_controlBlock->loginDlg) {
+    m_controlBlock->session.hostExit = true;
+  }
   ShutdownSession(false);
 }
 
 void CZintPlugin::ShutdownSession(bool keepLogin) {
-  (void)keepLogin;
   if (!m_controlBlock) return;
   CControlBlock& cb = *m_controlBlock;
   cb.stoppingCount.fetch_add(1);
   cb.CloseReceiverControls();
+  if (!keepLogin) cb.loginDlg.reset();
+  if (!cb.session.installerPath.empty() && !cb.session.installerCommandLine.empty()) {
+    const int error = cb.Processes().Start(cb.session.installerPath, cb.session.installerArguments);
+    if (error != 0) {
+      ShowMessage(Format("KovoTraderAutoInstaller can not start due to errorcode %d", error));
+      return;
+    }
+  }
   while (cb.watcherCount.load() != 0) {
     if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
   }

@@ -73,8 +73,14 @@ class CZintPlugin {
   // ---- internal routines other parts call
   int EnsureControlBlock();
   void ShutdownSession(bool keepLogin);
-  // The update check; the session's login and update parts plug in here.
+  // The update check; the session's update part plugs in here.
   std::function<int32_t()> updateCheck;
+  // Shows the splash picture during automatic login (no picture: nothing).
+  std::function<void(const std::filesystem::path& picture)> splash;
+  // The session's panes, created once a login completed.
+  std::function<void()> sessionLaunched;
+  // The login dialog, created (with its window) on demand.
+  CLoginDlg* LoginDialog(bool create);
 
  private:
   void ShowMessage(std::string_view text, unsigned style = 0);
@@ -84,6 +90,10 @@ class CZintPlugin {
   int32_t RunUpdateCheck();
   void WaitForPrelogin();
   void OnEngineCreationDone();
+  void AfterBrokerDetails();
+  void LaunchSession();
+  void ShowLoginDialog();
+  void StartAutoLogin();
   void OptionStrategy();
   void InstallMessageActions();
 

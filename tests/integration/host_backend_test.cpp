@@ -95,7 +95,7 @@ TEST_F(HostBackend, LoginAndPeerDataRoundTrip) {
   ASSERT_TRUE(
       Send(control, &context,
            {{0, "xr_zint_launch"}, {31003, "DEMO01"}, {20013, "trader7"}, {31803, "3.5.2.0"}}));
-  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 2; }));
   const SeenMessage& launch = n.replies[0];
   EXPECT_EQ(launch.context, &context);
   EXPECT_EQ(launch.status, 0);
@@ -103,10 +103,13 @@ TEST_F(HostBackend, LoginAndPeerDataRoundTrip) {
   EXPECT_EQ(launch.Text(63437), "trader7");
   EXPECT_FALSE(launch.Text(63259).empty()) << "a session id";
   EXPECT_FALSE(launch.Has(wire::kErrorText));
+  EXPECT_EQ(n.replies[1].Text(wire::kReplyRequest), "mrv_zint_products_show_tree_all")
+      << "the product tree follows a login";
+  EXPECT_EQ(n.replies[1].context, &context);
 
   ASSERT_TRUE(Send(control, nullptr, {{0, "xr_get_user_peer_data"}, {31003, "trader7"}}));
-  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 2; }));
-  const SeenMessage& peer = n.replies[1];
+  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 3; }));
+  const SeenMessage& peer = n.replies[2];
   EXPECT_EQ(peer.Text(64056), "PEER-trader7");
   const auto& products = peer.fields.at(63001);
   ASSERT_EQ(peer.Count(64013), products.size()) << "one exchange list per product record";
@@ -117,8 +120,8 @@ TEST_F(HostBackend, LoginAndPeerDataRoundTrip) {
 
   // A failed login comes back as an error text.
   ASSERT_TRUE(Send(control, nullptr, {{0, "xr_zint_launch"}, {31003, "DEMO01"}, {20013, " "}}));
-  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 3; }));
-  EXPECT_EQ(n.replies[2].Text(wire::kErrorText), "login id is missing");
+  ASSERT_TRUE(PumpUntil([&] { return n.replies.size() == 4; }));
+  EXPECT_EQ(n.replies[3].Text(wire::kErrorText), "login id is missing");
   session->DestroyControl(control);
 }
 

@@ -8,110 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "fakes/temp_dir.h"
-#include "fakes/wmp_helpers.h"
-#include "host/core/host_core.h"
-#include "platform/headless_ui_thread.h"
 #include "platform/ini_file.h"
 #include "plugin/mnm_fields.h"
-#include "plugin/zint_plugin.h"
+#include "unit/plugin/plugin_fixture.h"
 
 namespace kovo {
 namespace {
 
-using host::CHostCore;
-using host::HostConfig;
-using host::RecordingHostUi;
-
-// Receiver controls that remember what was sent and when they were stopped.
-struct FakeControl {
-  KovoRxControl base;
-  KovoRxNotifier notifier;
-  int32_t kind;
-  std::vector<test::Bytes> sent;
-};
-
-struct FakeRx {
-  static inline FakeRx* current = nullptr;
-  std::vector<std::unique_ptr<FakeControl>> controls;
-  bool failSend = false;
-  CZintPlugin* plugin = nullptr;
-  std::vector<std::string> events;  // "stop", "destroy" with the stopping count seen
-
-  static int32_t Send(KovoRxControl* c, void*, wmp_builder* builder, int32_t, int32_t*) {
-    if (current->failSend) return 0;
-    const void* frame = nullptr;
-    size_t length = 0;
-    wmp_built_frame(builder, &frame, &length, nullptr);
-    const auto* bytes = static_cast<const uint8_t*>(frame);
-    reinterpret_cast<FakeControl*>(c)->sent.emplace_back(bytes, bytes + length);
-    return 1;
-  }
-  static int32_t Stop(KovoRxControl*) {
-    current->Note("stop");
-    return 1;
-  }
-  static constexpr KovoRxControlOps kOps = {&Send, nullptr, nullptr, nullptr, &Stop};
-
-  static KovoRxControl* Get(int32_t kind, const KovoRxNotifier* notifier) {
-    auto control = std::make_unique<FakeControl>(FakeControl{{&kOps}, *notifier, kind, {}});
-    current->controls.push_back(std::move(control));
-    return &current->controls.back()->base;
-  }
-  static void Destroy(KovoRxControl*) { current->Note("destroy"); }
-
-  void Note(const char* what) {
-    const CControlBlock* cb = plugin ? plugin->ControlBlock() : nullptr;
-    events.push_back(std::string(what) + (cb && cb->stoppingCount.load() > 0 ? "+stopping" : ""));
-  }
-};
-
-class ZintPlugin : public ::testing::Test {
- protected:
-  void TearDown() override {
-    plugin.reset();
-    FakeRx::current = nullptr;
-  }
-
-  // A host with the given changes, and the plug-in loaded into it.
-  void Load(HostConfig config = {}, bool fakeControls = true) {
-    config.hostFolder = dir / "host";
-    core = std::make_unique<CHostCore>(config, ui, hostUi);
-    host::InstallHost(core.get());
-    FakeRx::current = &rx;
-    sPluginEnvironment env;
-    env.resolve = [this, fakeControls](std::string_view name) -> void* {
-      if (fakeControls && name == "GetQuellRxControl") return reinterpret_cast<void*>(&FakeRx::Get);
-      if (fakeControls && name == "DestoryQuellRxCOntrol") {
-        return reinterpret_cast<void*>(&FakeRx::Destroy);
-      }
-      return core->Lookup(name);
-    };
-    env.hostFolder = dir / "host";
-    env.appDataFolder = dir / "data";
-    plugin = std::make_unique<CZintPlugin>(env);
-    rx.plugin = plugin.get();
-  }
-
-  std::vector<std::string> Log() const { return core->LogLines(); }
-  bool Logged(const std::string& text) const {
-    const auto lines = Log();
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
-  }
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> texts;
-    for (const auto& box : hostUi.Boxes()) texts.push_back(box.text);
-    return texts;
-  }
-
-  test::TempDir dir;
-  HeadlessUiThread ui;
-  RecordingHostUi hostUi;
-  FakeRx rx;
-  std::unique_ptr<CHostCore> core;
-  std::unique_ptr<CZintPlugin> plugin;
-};
+class ZintPlugin : public PluginFixture {};
 
 TEST(Menu, RowsFollowTheHostsNameAndVersion) {
   struct Case {
@@ -177,7 +81,7 @@ TEST_F(ZintPlugin, ControlBlockTakesTheHostsIdentityAndPrivilege) {
   EXPECT_EQ(cb.Privilege(), KOVO_PRIV_DEALER);
   EXPECT_EQ(cb.peerText, "peer-9");
   EXPECT_EQ(cb.peerId1, "U77");
-  EXPECT_EQ(plugin->hostUserId, "U77");
+  EXPECT_EQ(plugin->hostUserId, "folder7");
   EXPECT_EQ(cb.session.loggedInUserId, "folder7") << "the host's user counts as logged in";
   EXPECT_FALSE(cb.HostAtLeast3_11_3_0());
   EXPECT_TRUE(std::filesystem::is_directory(dir / "data" / "Tolvane" / "KovoZint" / "folder7"));
@@ -300,8 +204,7 @@ TEST_F(ZintPlugin, RequestsAreBuiltInOrderAndRepliesDispatchedByName) {
   ASSERT_TRUE(cb.SendRequest(cb.RequestControl(), &context, "xr_demo",
                              {{MNM_USER, "U1"}, {MNM_PROC_ID, "a_INT"}, {MNM_PROC_ID, "a_BRD"}},
                              "demo request failed "));
-  ASSERT_EQ(rx.controls[0]->sent.size(), 1u);
-  const test::MsgPtr sent = test::Decode(rx.controls[0]->sent[0]);
+  const test::MsgPtr sent = test::Decode(rx.controls[0]->sent.back());
   int32_t first = -1;
   wmp_field_id_at(sent.get(), 0, &first, nullptr);
   EXPECT_EQ(first, MNM_REQUEST);
@@ -336,12 +239,23 @@ TEST_F(ZintPlugin, RequestsAreBuiltInOrderAndRepliesDispatchedByName) {
 }
 
 TEST_F(ZintPlugin, EngineReadyMessageFromTheHostTakesItsPath) {
-  Load();
+  const uint32_t ready = [&] {
+    Load();
+    return core->RegisterWindowMessage(
+        "ENGINE_CREATION_DONE{2B914891-C4D6-4410-AFE0-0C6683AE576C}_MSG");
+  }();
   ASSERT_EQ(plugin->EnsureControlBlock(), 1);
-  const uint32_t ready =
-      core->RegisterWindowMessage("ENGINE_CREATION_DONE{2B914891-C4D6-4410-AFE0-0C6683AE576C}_MSG");
   EXPECT_EQ(core->Windows().FindWindow("", "CZintControlBlock"), plugin->ControlBlock()->Window());
   EXPECT_EQ(core->BroadcastMessage(ready, 0, 0), 1);
+  ASSERT_NE(plugin->LoginDialog(false), nullptr);
+  EXPECT_TRUE(plugin->LoginDialog(false)->IsVisible());
+  EXPECT_FALSE(Logged("login dialog not created"));
+  plugin->Exit();
+
+  windowless = true;
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  core->BroadcastMessage(ready, 0, 0);
   EXPECT_TRUE(Logged("KovoZint Error : Zint Launch error : login dialog not created"));
 
   // A manual update check in progress takes the update path instead.

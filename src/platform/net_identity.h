@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kovo {
+
+// The machine as the back end is told about it.
+class NetIdentity {
+ public:
+  virtual ~NetIdentity() = default;
+  // The first IPv4 address the host name resolves to, "%d.%d.%d.%d".
+  virtual std::optional<std::string> LocalAddress() const = 0;
+  // "%02X:%02X:%02X:%02X:%02X:%02X" of the adapter holding address.
+  virtual std::optional<std::string> HardwareAddress(const std::string& address) const = 0;
+};
+
+// The real machine: gethostname, getaddrinfo, getifaddrs and the adapters'
+// hardware addresses.
+class SystemNetIdentity final : public NetIdentity {
+ public:
+  std::optional<std::string> LocalAddress() const override;
+  std::optional<std::string> HardwareAddress(const std::string& address) const override;
+};
+
+}  // namespace kovo
