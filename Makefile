@@ -7,13 +7,18 @@ JOBS ?= $(shell nproc)
 bootstrap:
 	@bash scripts/bootstrap
 
-# Until the reference terminal lands, run shows the message library at work:
-# a launch request is built, framed and decoded back.
+# The reference terminal with the embedded back end and the plug-in. With a
+# display it opens its window; without one it runs the demo offscreen and
+# leaves screenshots and the log in a fresh folder.
 run: bootstrap
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target kovo-wire
-	./build/release/tools/kovo-wire build 0=xr_zint_launch 20013=demo 31803=3.5.2.0 \
-	  44031=demo_INT 44031=demo_BRD | ./build/release/tools/kovo-wire dump
+	cmake --build --preset release -j $(JOBS) --target kovo-terminal KovoZint
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  ./build/release/host/app/kovo-terminal; \
+	else \
+	  d=$$(mktemp -d); echo "No display: running the demo offscreen into $$d"; \
+	  QT_QPA_PLATFORM=offscreen ./build/release/host/app/kovo-terminal --demo "$$d"; \
+	fi
 
 # Debug build with every test, then the unit tests under address and
 # undefined-behaviour sanitizers.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <kovozint/kovozint.h>
+#include <connectkovo/connectkovo.hpp>
 
 #include "backend/server.h"
 #include "fakes/temp_dir.h"
@@ -194,8 +195,11 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
   lib.init(nullptr, "", 0, "");
   EXPECT_EQ(session->ControlCount(), 2u) << "request and broadcast registrations";
   EXPECT_NE(core->Windows().FindWindow("", "CZintControlBlock"), 0u);
+  EXPECT_EQ(Count("KovoZint Message : DEMO01 user logged in successfully"), 1)
+      << "the host's user is logged in once the broker details went out";
   ASSERT_TRUE(PumpUntil([&] { return session->IsReady(); }));
-  ASSERT_TRUE(PumpUntil([&] { return Count("login dialog not created") == 1; }));
+  // The readiness message brings the login dialog and its own registration.
+  ASSERT_TRUE(PumpUntil([&] { return session->ControlCount() == 3; }));
 
   const char* row[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
   lib.hotKey("Shift+P", 1, 0, row, 4);
@@ -211,6 +215,37 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
   // A chart key after the end starts a new control block.
   lib.hotKey("Shift+P", 1, 0, row, 4);
   EXPECT_EQ(session->ControlCount(), 2u);
+}
+
+TEST_F(PluginLibrary, AutomaticLoginAndTheLogoutWhenTheIdLogsInElsewhere) {
+  StartHost();
+  Connect();
+  lib.init(nullptr, "", 0, "");
+  EXPECT_EQ(lib.launch("trader7", "DEMO01"), 1);
+  ASSERT_TRUE(PumpUntil([&] { return Count("xr_zint_launch request sent") == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") == 2; }))
+      << "the login's product tree leads to the peer data";
+
+  // The same id logs in from another terminal.
+  host::CHostSession other(ui, {});
+  std::string error;
+  ASSERT_TRUE(other.Connect("127.0.0.1", server->Port(), &error)) << error;
+  KovoRxNotifier quiet{[](void*, const wmp_msg*) {}, [](void*, void*, const wmp_msg*, int32_t) {},
+                       nullptr};
+  KovoRxControl* control = other.CreateControl(KOVO_RX_REQUESTS, quiet);
+  connectkovo::Writer w;
+  w.Start();
+  w.Add(0, "xr_zint_launch");
+  w.Add(31003, "OTHER");
+  w.Add(20013, "trader7");
+  int32_t sendError = 0;
+  ASSERT_EQ(control->ops->send(control, nullptr, w.Builder(), 0, &sendError), 1);
+
+  ASSERT_TRUE(PumpUntil([&] { return Count("Zint Exited Successfully") == 1; }));
+  ASSERT_FALSE(hostUi.Boxes().empty());
+  EXPECT_EQ(hostUi.Boxes().back().text,
+            "Zint user trader7 logged in different location , logging out from zint ..");
+  other.DestroyControl(control);
 }
 
 TEST_F(PluginLibrary, HostWithoutIdentityFunctionsGetsTheStartUpMessage) {

@@ -132,6 +132,8 @@ class PluginFixture : public ::testing::Test {
     core = std::make_unique<CHostCore>(config, ui, hostUi);
     host::InstallHost(core.get());
     FakeRx::current = &rx;
+    plugin.reset();
+    rx.controls.clear();  // those of an earlier plug-in are gone
     sPluginEnvironment env;
     env.resolve = [this, fakeControls](std::string_view name) -> void* {
       if (fakeControls && name == "GetQuellRxControl") return reinterpret_cast<void*>(&FakeRx::Get);

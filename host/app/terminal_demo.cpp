@@ -1,0 +1,158 @@
+#include "host/app/terminal_demo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace kovo::terminal {
+namespace {
+
+constexpr int kReadyTimeoutMs = 20000;
+constexpr int kPollMs = 100;
+
+}  // namespace
+
+CTerminalDemo::CTerminalDemo(CTerminalWindow& window, std::filesystem::path dir)
+    : QObject(&window), m_window(window), m_dir(std::move(dir)) {}
+
+void CTerminalDemo::Start() {
+  std::printf("Demo folder: %s\n", m_dir.string().c_str());
+  std::fflush(stdout);
+  Poll(
+      "the session to become ready", kReadyTimeoutMs,
+      [this] { return m_window.SessionReady() && m_window.MarketWatchTable()->rowCount() > 0; },
+      [this] { PlaceOrder(); });
+}
+
+void CTerminalDemo::Poll(const char* what, int timeoutMs, std::function<bool()> step,
+                         std::function<void()> next) {
+  auto* timer = new QTimer(this);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  connect(timer, &QTimer::timeout, this,
+          [this, timer, clock, what, timeoutMs, step = std::move(step), next = std::move(next)] {
+            if (step()) {
+              timer->deleteLater();
+              timer->stop();
+              next();
+            } else if (clock->elapsed() > timeoutMs) {
+              timer->stop();
+              std::fprintf(stderr, "demo: gave up waiting for %s after %d s\n", what,
+                           timeoutMs / 1000);
+              Finish(1);
+            }
+          });
+  timer->start(kPollMs);
+}
+
+void CTerminalDemo::After(int ms, std::function<void()> next) {
+  QTimer::singleShot(ms, this, std::move(next));
+}
+
+void CTerminalDemo::Save(QWidget& widget, const std::string& file) {
+  const std::filesystem::path path = m_dir / file;
+  if (widget.grab().save(QString::fromStdString(path.string()))) {
+    ++m_saved;
+    std::printf("Saved %s\n", path.string().c_str());
+  } else {
+    std::fprintf(stderr, "demo: could not save %s\n", path.string().c_str());
+  }
+}
+
+void CTerminalDemo::PlaceOrder() {
+  m_window.SelectMarketWatchRow(0);
+  const std::vector<std::string> fields = m_window.SelectedScripFields();
+  if (fields.size() < 4) {
+    std::fprintf(stderr, "demo: no market watch row to select\n");
+    Finish(1);
+    return;
+  }
+  // A buy limited a little above the last price fills at once.
+  Poll(
+      "a price for the first scrip", 5000,
+      [this] {
+        QTableWidgetItem* last = m_window.MarketWatchTable()->item(0, 4);
+        return last && !last->text().isEmpty();
+      },
+      [this, fields] {
+        const auto scrip = m_window.Core().Scrips().Find(fields[0], fields[3]);
+        const double last = m_window.MarketWatchTable()->item(0, 4)->text().toDouble();
+        sOrderEntryInfo order{};
+        std::snprintf(order.scripKey, sizeof order.scripKey, "%s|%s", fields[0].c_str(),
+                      fields[3].c_str());
+        std::snprintf(order.productType, sizeof order.productType, "%s", "MIS");
+        std::snprintf(order.strategy, sizeof order.strategy, "%s", "Demo");
+        const double multiplier = scrip ? scrip->priceMultiplier : 100.0;
+        const long tick = scrip ? std::max(1L, std::atol(scrip->texts[KOVO_SCRIP_TICK_SIZE])) : 5L;
+        const long units = std::lround(last * multiplier * 1.02);
+        order.price = static_cast<int32_t>((units / tick + 1) * tick);
+        order.quantity = 1;
+        order.orderType = 1;
+        order.validity = 1;
+        std::string error;
+        if (!m_window.Session().PlaceOrder(order, "1", KOVO_TXN_BUY, &error))
+          std::fprintf(stderr, "demo: the order was refused: %s\n", error.c_str());
+        Poll(
+            "the order in the order book", 5000,
+            [this] { return m_window.OrderBookTable()->rowCount() > 0; },
+            [this] {
+              After(1000, [this] {
+                m_window.RefreshLog();
+                Save(m_window, "01-terminal.png");
+                UsePluginMenu();
+              });
+            });
+      });
+}
+
+void CTerminalDemo::UsePluginMenu() {
+  QMenu* menu = m_window.PluginsMenu();
+  if (menu->actions().isEmpty()) {
+    std::fprintf(stderr, "demo: the plug-in announced no menu items\n");
+    Finish(1);
+    return;
+  }
+  const QRect bar = m_window.menuBar()->actionGeometry(menu->menuAction());
+  menu->popup(m_window.menuBar()->mapToGlobal(bar.bottomLeft()));
+  After(300, [this, menu] {
+    Save(*menu, "02-plugins-menu.png");
+    menu->hide();
+    m_window.SelectMarketWatchRow(0);
+    for (const char* name : {"Zint Chart", "Launch Zint", "Market Monitor"}) {
+      if (QAction* action = m_window.PluginAction(name)) {
+        std::printf("Triggering \"%s\"\n", name);
+        action->trigger();
+      }
+    }
+    After(2000, [this] {
+      m_window.RefreshLog();
+      Save(m_window, "03-after-plugin-commands.png");
+      // Whatever the plug-in opened as a window of its own.
+      int n = 4;
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget == &m_window || !widget->isVisible() || qobject_cast<QMenu*>(widget)) continue;
+        char file[64];
+        std::snprintf(file, sizeof file, "%02d-window.png", n++);
+        Save(*widget, file);
+      }
+      Finish(0);
+    });
+  });
+}
+
+void CTerminalDemo::Finish(int code) {
+  m_window.close();  // ends the plug-in and the session
+  std::printf("Log: %s\n", (m_dir / "terminal.log").string().c_str());
+  std::fflush(stdout);
+  QCoreApplication::exit(code);
+}
+
+}  // namespace kovo::terminal

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include "host/app/terminal_window.h"
+
+namespace kovo::terminal {
+
+// A scripted tour of the terminal for machines without a screen: waits for
+// the session, places an order, uses the plug-in's menu and saves
+// screenshots into a folder. Driven by timers; the event loop keeps running.
+class CTerminalDemo final : public QObject {
+ public:
+  CTerminalDemo(CTerminalWindow& window, std::filesystem::path dir);
+  void Start();
+
+ private:
+  // Calls step every interval until it returns true, or fails after timeoutMs.
+  void Poll(const char* what, int timeoutMs, std::function<bool()> step,
+            std::function<void()> next);
+  void After(int ms, std::function<void()> next);
+  void Save(QWidget& widget, const std::string& file);
+  void PlaceOrder();
+  void UsePluginMenu();
+  void Finish(int code);
+
+  CTerminalWindow& m_window;
+  std::filesystem::path m_dir;
+  int m_saved = 0;
+};
+
+}  // namespace kovo::terminal

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <kovozint/host_api.h>
+
+#include "backend/server.h"
+#include "gui/qt_ui_thread.h"
+#include "host/app/plugin_library.h"
+#include "host/app/qt_host_ui.h"
+#include "host/core/host_core.h"
+#include "host/core/session.h"
+
+namespace kovo::terminal {
+
+struct TerminalOptions {
+  std::string backendHost;  // empty: the embedded back end
+  uint16_t backendPort = 0;
+  uint64_t seed = 1;
+  int backendStepMilliseconds = 250;
+  std::string hostName = "kovo_trader";
+  std::string hostVersion = "3.11.3.0";
+  std::set<std::string> switchedOff;
+  std::filesystem::path pluginPath;  // empty: no plug-in
+  std::filesystem::path logFile;     // empty: the log stays in memory
+  std::string autoLogin;             // non-empty: SetAutoLogin and LaunchOnStart
+  bool autoAnswer = false;           // message boxes answer themselves (demo, tests)
+};
+
+// The message the host sends every window once its back-end connection is ready.
+inline constexpr const char* kEngineCreationDoneMessage =
+    "ENGINE_CREATION_DONE{2B914891-C4D6-4410-AFE0-0C6683AE576C}_MSG";
+
+// The reference terminal's main window: market watch, order book, log and
+// the plug-in's menu, over the host core and its back-end session.
+class CTerminalWindow final : public QMainWindow {
+ public:
+  explicit CTerminalWindow(TerminalOptions options, QWidget* parent = nullptr);
+  ~CTerminalWindow() override;
+
+  // Starts the back end (unless an outside one is named), connects and
+  // loads the plug-in. Failures are logged; the window works without them.
+  void Start();
+  // Ends the plug-in, the session and the back end; also done on close.
+  void Shutdown();
+
+  bool SessionReady() const { return m_ready; }
+  host::CHostCore& Core() { return *m_core; }
+  host::CHostSession& Session() { return *m_session; }
+  CPluginLibrary& Plugin() { return m_plugin; }
+  gui::QtUiThread& UiThread() { return m_ui; }
+  uint16_t BackendPort() const { return m_port; }
+
+  QTableWidget* MarketWatchTable() const { return m_marketWatch; }
+  QTableWidget* OrderBookTable() const { return m_orderBook; }
+  QPlainTextEdit* LogView() const { return m_logView; }
+  QMenu* PluginsMenu() const { return m_pluginsMenu; }
+  const std::vector<PluginMenuItem>& PluginItems() const { return m_items; }
+  // The Plug-ins menu's action of an item's name; nullptr when there is none.
+  QAction* PluginAction(const std::string& name) const;
+  void SelectMarketWatchRow(int row);
+  // The selected market watch row as the plug-in gets it: exchange segment,
+  // trading symbol, symbol, token. Empty without a selection.
+  std::vector<std::string> SelectedScripFields() const;
+  // Shows the log lines that arrived since the last refresh.
+  void RefreshLog();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct WatchRow {
+    std::string segment, tradingSymbol, symbol, token;
+    int32_t precision = 2;
+    double multiplier = 100.0;
+  };
+
+  void BuildUi();
+  void LoadPlugin();
+  void BuildPluginMenu();
+  void RunPluginItem(const PluginMenuItem& item);
+  void OnScrips(std::vector<sScripDetails> scrips);
+  void OnReady();
+  void FillMarketWatch();
+  void OnOrderUpdate(const wmp_msg* message);
+  void OnTick(const wmp_msg* message);
+  void Log(const std::string& line);
+
+  static void OrderUpdateThunk(void* self, const wmp_msg* message);
+  static void TickThunk(void* self, const wmp_msg* message);
+
+  TerminalOptions m_options;
+  gui::QtUiThread m_ui;
+  CQtHostUi m_hostUi;
+  std::unique_ptr<host::CHostCore> m_core;
+  std::unique_ptr<backend::CBackendServer> m_server;
+  std::unique_ptr<host::CHostSession> m_session;
+  CPluginLibrary m_plugin;
+  std::vector<PluginMenuItem> m_items;
+
+  uint16_t m_port = 0;
+  bool m_ready = false;
+  bool m_shutDown = false;
+  std::vector<sScripDetails> m_defaultScrips;  // picked from the master as it arrives
+  std::vector<WatchRow> m_rows;
+  std::map<std::string, int> m_rowOfScrip;  // "seg|token" -> market watch row
+  std::map<std::string, int> m_rowOfOrder;  // order number -> order book row
+  KovoRxControl* m_orderControl = nullptr;
+  KovoRxControl* m_tickControl = nullptr;
+  size_t m_logShown = 0;
+
+  QPointer<QTableWidget> m_marketWatch;
+  QPointer<QTableWidget> m_orderBook;
+  QPointer<QPlainTextEdit> m_logView;
+  QPointer<QMenu> m_pluginsMenu;
+  QPointer<QAction> m_toolbarAction;
+  QPointer<QTimer> m_logTimer;
+};
+
+}  // namespace kovo::terminal

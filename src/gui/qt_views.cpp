@@ -1,0 +1,260 @@
+#include "gui/qt_views.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "plugin/banner_wnd.h"
+#include "plugin/login_dlg.h"
+
+namespace kovo::gui {
+namespace {
+
+QString ToQt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QMainWindow* FindHostMainWindow() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  QMainWindow* first = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* window = qobject_cast<QMainWindow*>(widget);
+    if (!window) continue;
+    if (window->objectName() == QLatin1String(kHostMainWindowName)) return window;
+    if (!first) first = window;
+  }
+  return first;
+}
+
+void CentreWidget(QWidget& widget, View::Centre centre) {
+  if (centre == View::Centre::kNone) return;
+  widget.adjustSize();
+  QRect area;
+  if (centre == View::Centre::kHostWindow) {
+    if (QMainWindow* main = FindHostMainWindow(); main && main->isVisible())
+      area = main->frameGeometry();
+  }
+  if (area.isEmpty()) {
+    QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
+    if (screen) area = screen->availableGeometry();
+  }
+  if (area.isEmpty()) return;
+  QRect frame = widget.frameGeometry();
+  frame.moveCenter(area.center());
+  widget.move(frame.topLeft());
+}
+
+QtView::QtView(QWidget* widget) : m_widget(widget) {}
+
+QtView::~QtView() {
+  // A frame may still hold the widget; deleting it takes it out of there too.
+  delete m_widget.data();
+}
+
+void QtView::Show(bool show, Centre centre) {
+  if (!m_widget) return;
+  if (show && m_widget->isWindow()) CentreWidget(*m_widget, centre);
+  m_widget->setVisible(show);
+}
+
+bool QtView::IsVisible() const {
+  return m_widget && m_widget->isVisible();
+}
+
+void QtView::BringToFront() {
+  if (!m_widget) return;
+  QWidget* window = m_widget->window();
+  window->raise();
+  window->activateWindow();
+}
+
+void QtView::SetTitle(std::string_view title) {
+  if (m_widget) m_widget->setWindowTitle(ToQt(title));
+}
+
+QtBannerView::QtBannerView(CBannerWnd& banner)
+    : QtView(new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)), m_banner(banner) {
+  QWidget* widget = Widget();
+  widget->setObjectName(QStringLiteral("KovoZintBanner"));
+  auto* layout = new QVBoxLayout(widget);
+  layout->setContentsMargins(24, 16, 24, 16);
+  m_title = new QLabel(widget);
+  QFont big = m_title->font();
+  big.setPointSizeF(big.pointSizeF() * 1.6);
+  big.setBold(true);
+  m_title->setFont(big);
+  m_title->setAlignment(Qt::AlignCenter);
+  m_user = new QLabel(widget);
+  m_user->setAlignment(Qt::AlignCenter);
+  layout->addWidget(m_title);
+  layout->addWidget(m_user);
+  Refresh();
+}
+
+void QtBannerView::Refresh() {
+  if (m_title) m_title->setText(ToQt(m_banner.Title()));
+  if (m_user) m_user->setText(ToQt(m_banner.UserLine()));
+}
+
+void QtBannerView::Show(bool show, Centre centre) {
+  if (show) Refresh();
+  QtView::Show(show, centre);
+}
+
+QString QtBannerView::TitleText() const {
+  return m_title ? m_title->text() : QString();
+}
+
+QString QtBannerView::UserText() const {
+  return m_user ? m_user->text() : QString();
+}
+
+QtLoginView::QtLoginView(CLoginDlg& dialog)
+    : QtView(new QWidget(nullptr, Qt::Dialog)), m_dialog(dialog) {
+  QWidget* widget = Widget();
+  widget->setObjectName(QStringLiteral("KovoZintLogin"));
+  widget->setWindowTitle(QStringLiteral("Kovo Zint Login"));
+  auto* layout = new QVBoxLayout(widget);
+  auto* form = new QFormLayout();
+  m_user = new QLineEdit(widget);
+  m_second = new QLineEdit(widget);
+  form->addRow(QStringLiteral("Zint ID"), m_user);
+  form->addRow(QStringLiteral("Password"), m_second);
+  m_second->setEchoMode(QLineEdit::Password);
+  layout->addLayout(form);
+  m_busy = new QLabel(QStringLiteral("Logging in..."), widget);
+  layout->addWidget(m_busy);
+  auto* buttons = new QHBoxLayout();
+  m_ok = new QPushButton(QStringLiteral("OK"), widget);
+  m_ok->setDefault(true);
+  m_cancel = new QPushButton(QStringLiteral("Cancel"), widget);
+  buttons->addStretch();
+  buttons->addWidget(m_ok);
+  buttons->addWidget(m_cancel);
+  layout->addLayout(buttons);
+
+  // Only the user's own edits go to the logic; Refresh writing the fields back must not echo.
+  QObject::connect(m_user, &QLineEdit::textEdited, widget, [this](const QString& text) {
+    m_dialog.SetField(kLoginUserField, text.toStdString());
+  });
+  QObject::connect(m_second, &QLineEdit::textEdited, widget, [this](const QString& text) {
+    m_dialog.SetField(kLoginSecondField, text.toStdString());
+  });
+  QObject::connect(m_ok, &QPushButton::clicked, widget, [this] { m_dialog.OnOk(); });
+  QObject::connect(m_cancel, &QPushButton::clicked, widget, [this] { m_dialog.OnCancel(); });
+  Refresh();
+}
+
+void QtLoginView::Refresh() {
+  const auto sync = [this](QLineEdit* edit, int id, const std::string& text) {
+    if (!edit) return;
+    if (edit->text() != ToQt(text)) edit->setText(ToQt(text));
+    edit->setVisible(m_dialog.IsControlVisible(id));
+    edit->setEnabled(m_dialog.IsControlEnabled(id));
+  };
+  sync(m_user, kLoginUserField, m_dialog.UserField());
+  sync(m_second, kLoginSecondField, m_dialog.SecondField());
+  if (m_ok) m_ok->setEnabled(m_dialog.IsControlEnabled(kLoginOk));
+  if (m_cancel) m_cancel->setEnabled(m_dialog.IsControlEnabled(kLoginCancel));
+  if (m_busy) m_busy->setVisible(m_dialog.Busy());
+  QLineEdit* focus = m_dialog.FocusedControl() == kLoginSecondField ? m_second : m_user;
+  if (focus && Widget() && Widget()->isVisible()) focus->setFocus();
+}
+
+void QtLoginView::Show(bool show, Centre centre) {
+  if (show) Refresh();
+  QtView::Show(show, centre);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateLoginDialog(CLoginDlg& dialog) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtLoginView>(dialog);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateBanner(CBannerWnd& banner) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtBannerView>(banner);
+}
+
+QtHostFrame::QtHostFrame(QMainWindow* mainWindow) : m_mainWindow(mainWindow) {}
+
+QtHostFrame::~QtHostFrame() {
+  for (auto& [id, dock] : m_docks) {
+    if (!dock) continue;
+    // The views belong to their owners: hand the widgets back before the dock goes.
+    if (QWidget* widget = dock->widget()) {
+      widget->hide();
+      widget->setParent(nullptr);
+    }
+    delete dock.data();
+  }
+}
+
+QMainWindow* QtHostFrame::MainWindow() {
+  if (!m_mainWindow) m_mainWindow = FindHostMainWindow();
+  return m_mainWindow;
+}
+
+QDockWidget* QtHostFrame::Dock(std::string_view id) const {
+  auto it = m_docks.find(id);
+  return it == m_docks.end() ? nullptr : it->second.data();
+}
+
+bool QtHostFrame::AddPane(std::string_view id, std::string_view title, View& view) {
+  auto* qtView = dynamic_cast<QtView*>(&view);
+  QMainWindow* main = MainWindow();
+  if (!qtView || !qtView->Widget() || !main || id.empty() || Dock(id)) return false;
+  auto* dock = new QDockWidget(ToQt(title), main);
+  dock->setObjectName(ToQt(id));
+  dock->setWidget(qtView->Widget());
+  main->addDockWidget(Qt::RightDockWidgetArea, dock);
+  m_docks[std::string(id)] = dock;
+  return true;
+}
+
+void QtHostFrame::ShowPane(std::string_view id, bool show) {
+  QDockWidget* dock = Dock(id);
+  if (!dock) return;
+  dock->setVisible(show);
+  if (show) dock->raise();
+}
+
+bool QtHostFrame::IsFloating(std::string_view id) const {
+  const QDockWidget* dock = Dock(id);
+  return dock && dock->isFloating();
+}
+
+void QtHostFrame::DockPane(std::string_view id) {
+  if (QDockWidget* dock = Dock(id)) dock->setFloating(false);
+}
+
+void QtHostFrame::RemovePane(std::string_view id) {
+  auto it = m_docks.find(id);
+  if (it == m_docks.end()) return;
+  QPointer<QDockWidget> dock = it->second;
+  m_docks.erase(it);
+  if (!dock) return;
+  if (QWidget* widget = dock->widget()) {
+    widget->hide();
+    widget->setParent(nullptr);
+  }
+  if (m_mainWindow) m_mainWindow->removeDockWidget(dock);
+  delete dock.data();
+}
+
+void QtHostFrame::RecalcLayout() {
+  QMainWindow* main = MainWindow();
+  if (main && main->layout()) main->layout()->activate();
+}
+
+}  // namespace kovo::gui
