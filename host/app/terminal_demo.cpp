@@ -12,11 +12,16 @@
 #include <cstdio>
 #include <memory>
 
+#include "gui/qt_session_views.h"
+
 namespace kovo::terminal {
 namespace {
 
 constexpr int kReadyTimeoutMs = 20000;
 constexpr int kPollMs = 100;
+// The pop-up is out for a few seconds only: look often.
+constexpr int kPopupPollMs = 20;
+constexpr int kPopupTimeoutMs = 30000;
 
 }  // namespace
 
@@ -26,6 +31,7 @@ CTerminalDemo::CTerminalDemo(CTerminalWindow& window, std::filesystem::path dir)
 void CTerminalDemo::Start() {
   std::printf("Demo folder: %s\n", m_dir.string().c_str());
   std::fflush(stdout);
+  WatchForPopup();
   Poll(
       "the session to become ready", kReadyTimeoutMs,
       [this] { return m_window.SessionReady() && m_window.MarketWatchTable()->rowCount() > 0; },
@@ -65,6 +71,33 @@ void CTerminalDemo::Save(QWidget& widget, const std::string& file) {
   } else {
     std::fprintf(stderr, "demo: could not save %s\n", path.string().c_str());
   }
+}
+
+void CTerminalDemo::WatchForPopup() {
+  auto* timer = new QTimer(this);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  connect(timer, &QTimer::timeout, this, [this, timer, clock] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() != QLatin1String(gui::kPopupObjectName) || !widget->isVisible())
+        continue;
+      const int fullHeight = widget->property(gui::kPopupFullHeightProperty).toInt();
+      if (fullHeight <= 0 || widget->height() < fullHeight) continue;
+      timer->stop();
+      timer->deleteLater();
+      m_popupSaved = true;
+      Save(*widget, "04-popup.png");
+      return;
+    }
+    if (clock->elapsed() > kPopupTimeoutMs) {
+      timer->stop();
+      timer->deleteLater();
+      m_popupGaveUp = true;
+      std::printf("demo: note: no pop-up came out within %d s; 04-popup.png not saved\n",
+                  kPopupTimeoutMs / 1000);
+    }
+  });
+  timer->start(kPopupPollMs);
 }
 
 void CTerminalDemo::PlaceOrder() {
@@ -136,9 +169,10 @@ void CTerminalDemo::UsePluginMenu() {
       m_window.RefreshLog();
       Save(m_window, "03-after-plugin-commands.png");
       // Whatever the plug-in opened as a window of its own.
-      int n = 4;
+      int n = 5;  // 04 is the pop-up
       for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget == &m_window || !widget->isVisible() || qobject_cast<QMenu*>(widget)) continue;
+        if (widget->objectName() == QLatin1String(gui::kPopupObjectName)) continue;
         char file[64];
         std::snprintf(file, sizeof file, "%02d-window.png", n++);
         Save(*widget, file);
@@ -149,6 +183,8 @@ void CTerminalDemo::UsePluginMenu() {
 }
 
 void CTerminalDemo::Finish(int code) {
+  if (!m_popupSaved && !m_popupGaveUp)
+    std::printf("demo: note: no pop-up came out before the end; 04-popup.png not saved\n");
   m_window.close();  // ends the plug-in and the session
   std::printf("Log: %s\n", (m_dir / "terminal.log").string().c_str());
   std::fflush(stdout);

@@ -25,6 +25,8 @@ class CTerminalDemo final : public QObject {
             std::function<void()> next);
   void After(int ms, std::function<void()> next);
   void Save(QWidget& widget, const std::string& file);
+  // Saves the plug-in's first pop-up once it is fully out; only notes its absence.
+  void WatchForPopup();
   void PlaceOrder();
   void UsePluginMenu();
   void Finish(int code);
@@ -32,6 +34,8 @@ class CTerminalDemo final : public QObject {
   CTerminalWindow& m_window;
   std::filesystem::path m_dir;
   int m_saved = 0;
+  bool m_popupSaved = false;
+  bool m_popupGaveUp = false;
 };
 
 }  // namespace kovo::terminal

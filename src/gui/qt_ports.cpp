@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "gui/qt_dialogs.h"
+#include "gui/qt_session_views.h"
 #include "gui/qt_ui_thread.h"
 #include "gui/qt_views.h"
 
@@ -16,6 +17,7 @@ bool MakeQtPorts(PluginPorts& ports) {
   ports.dialogs = std::make_unique<QtDialogs>();
   ports.views = std::make_unique<QtViewFactory>();
   ports.frame = std::make_unique<QtHostFrame>();
+  ports.screens = std::make_unique<QtScreens>();
   return true;
 }
 

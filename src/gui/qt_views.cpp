@@ -1,5 +1,7 @@
 #include "gui/qt_views.h"
 
+#include "gui/qt_session_views.h"
+
 #include <QApplication>
 #include <QDockWidget>
 #include <QFormLayout>
@@ -184,6 +186,28 @@ std::unique_ptr<View> QtViewFactory::CreateLoginDialog(CLoginDlg& dialog) {
 std::unique_ptr<View> QtViewFactory::CreateBanner(CBannerWnd& banner) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtBannerView>(banner);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateUpdatesDialog(CUpdatesDlg& dialog) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtUpdatesView>(dialog);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateBeepAlerts(CBeepAlerts& alerts) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtBeepAlertsView>(alerts);
+}
+
+std::unique_ptr<View> QtViewFactory::CreatePopup(CTaskBarMsgWnd& popup) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtPopupView>(popup);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateSplash(CSplashScreen& splash) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  auto view = std::make_unique<QtSplashView>(splash);
+  if (!view->HasPicture()) return nullptr;
+  return view;
 }
 
 QtHostFrame::QtHostFrame(QMainWindow* mainWindow) : m_mainWindow(mainWindow) {}

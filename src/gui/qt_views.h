@@ -87,6 +87,11 @@ class QtViewFactory final : public ViewFactory {
  public:
   std::unique_ptr<View> CreateBanner(CBannerWnd& banner) override;
   std::unique_ptr<View> CreateLoginDialog(CLoginDlg& dialog) override;
+  std::unique_ptr<View> CreateUpdatesDialog(CUpdatesDlg& dialog) override;
+  std::unique_ptr<View> CreateBeepAlerts(CBeepAlerts& alerts) override;
+  std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd& popup) override;
+  // Nothing when the picture cannot be loaded.
+  std::unique_ptr<View> CreateSplash(CSplashScreen& splash) override;
 };
 
 // Docks panes in the host's QMainWindow, one QDockWidget per pane named

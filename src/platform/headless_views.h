@@ -22,6 +22,8 @@ class HeadlessView final : public View {
   void BringToFront() override { ++m_broughtToFront; }
   void SetTitle(std::string_view title) override { m_title = title; }
   void Refresh() override { ++m_refreshes; }
+  void SetGeometry(const sRect& rect) override { m_geometry = rect; }
+  const sRect& Geometry() const { return m_geometry; }
 
   Centre LastCentre() const { return m_centre; }
   const std::string& Title() const { return m_title; }
@@ -34,6 +36,7 @@ class HeadlessView final : public View {
   std::string m_title;
   int m_refreshes = 0;
   int m_broughtToFront = 0;
+  sRect m_geometry{};
 };
 
 class HeadlessViewFactory final : public ViewFactory {
@@ -44,6 +47,27 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateLoginDialog(CLoginDlg&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateUpdatesDialog(CUpdatesDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateBeepAlerts(CBeepAlerts&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateSplash(CSplashScreen&) override {
+    return std::make_unique<HeadlessView>();
+  }
+};
+
+// A 1920 by 1080 screen with a 40-pixel taskbar at the bottom, unless told otherwise.
+class HeadlessScreens final : public Screens {
+ public:
+  sRect ScreenRect() const override { return screen; }
+  sRect WorkArea() const override { return work; }
+  sRect screen{0, 0, 1920, 1080};
+  sRect work{0, 0, 1920, 1040};
 };
 
 // Panes by id, with their shown and floating states.

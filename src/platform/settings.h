@@ -31,6 +31,7 @@ class CSettingsFiles {
  public:
   explicit CSettingsFiles(SettingsPaths paths);
 
+  const std::filesystem::path& HostFolder() const { return m_paths.hostFolder; }
   std::filesystem::path PluginFolder() const;  // hostFolder / "kovo plugins"
   // appDataFolder / "Tolvane" / "KovoZint" / userFolderId. Empty when the
   // user folder id is not a plain folder name (empty, ".", "..", a "/").

@@ -6,7 +6,30 @@
 namespace kovo {
 
 class CBannerWnd;
+class CBeepAlerts;
 class CLoginDlg;
+class CSplashScreen;
+class CTaskBarMsgWnd;
+class CUpdatesDlg;
+
+// A rectangle in screen pixels: left, top, right and bottom edges.
+struct sRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool operator==(const sRect&) const = default;
+};
+
+// The primary screen and the part of it the taskbar leaves free.
+class Screens {
+ public:
+  virtual ~Screens() = default;
+  virtual sRect ScreenRect() const = 0;
+  virtual sRect WorkArea() const = 0;
+};
 
 // A window's on-screen half. The logic object owns it, tells it to show
 // itself and to refresh after a change; the view reads the logic back.
@@ -21,6 +44,8 @@ class View {
   virtual void SetTitle(std::string_view title) = 0;
   // The logic changed; read it again.
   virtual void Refresh() = 0;
+  // Windows that place themselves (pop-ups) say where, in screen pixels.
+  virtual void SetGeometry(const sRect& rect) { (void)rect; }
 };
 
 // Makes the views of the plug-in's windows: Qt widgets in a Qt host,
@@ -30,6 +55,11 @@ class ViewFactory {
   virtual ~ViewFactory() = default;
   virtual std::unique_ptr<View> CreateBanner(CBannerWnd& banner) = 0;
   virtual std::unique_ptr<View> CreateLoginDialog(CLoginDlg& dialog) = 0;
+  virtual std::unique_ptr<View> CreateUpdatesDialog(CUpdatesDlg& dialog) = 0;
+  virtual std::unique_ptr<View> CreateBeepAlerts(CBeepAlerts& alerts) = 0;
+  // Topmost and never activated.
+  virtual std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd& popup) = 0;
+  virtual std::unique_ptr<View> CreateSplash(CSplashScreen& splash) = 0;
 };
 
 // The host's main frame, where the plug-in's panes dock. Panes are named

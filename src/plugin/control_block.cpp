@@ -7,9 +7,13 @@
 #include "base/format.h"
 #include "base/number.h"
 #include "base/version.h"
+#include "platform/headless_views.h"
+#include "plugin/beep_alerts.h"
 #include "plugin/field_reader.h"
 #include "plugin/login_dlg.h"
 #include "plugin/mnm_fields.h"
+#include "plugin/notification.h"
+#include "plugin/updates_dlg.h"
 
 namespace kovo {
 namespace {
@@ -62,6 +66,9 @@ CControlBlock::CControlBlock(sControlBlockSetup setup)
   m_hostApp = setup.hostApp;
   if (!m_ports.net) m_ports.net = std::make_unique<SystemNetIdentity>();
   if (!m_ports.processes) m_ports.processes = std::make_unique<PosixProcessStarter>();
+  if (!m_ports.screens) m_ports.screens = std::make_unique<HeadlessScreens>();
+  m_notifications = std::make_unique<CNotifications>(*m_ports.ui, *m_ports.views, *m_ports.screens);
+  updatesDlg = std::make_unique<CUpdatesDlg>(*this);
   nameSet.insert("web_charts");
   m_settings.EnsureUserFolder();
 
@@ -82,6 +89,9 @@ CControlBlock::CControlBlock(sControlBlockSetup setup)
   m_host.Resolve(setup.resolve);
 
   ReadFlags();
+
+  beepAlerts = std::make_unique<CBeepAlerts>(*this);
+  beepAlerts->Create();
 
   if (m_host.getRxControl) {
     m_requestControl = m_host.getRxControl(KOVO_RX_REQUESTS, &m_replyReceiver.Notifier());
@@ -122,6 +132,9 @@ void CControlBlock::ReadFlags() {
 
 CControlBlock::~CControlBlock() {
   loginDlg.reset();
+  beepAlerts.reset();  // saves its switches
+  updatesDlg.reset();
+  m_notifications.reset();
   m_settings.Write("ZINT_DATA", "LOCAL STORE", saveLocalData ? "1" : "0", kPluginIni,
                    SettingsLocation::kPluginFolder);
   int32_t error = 0;

@@ -22,6 +22,9 @@ namespace kovo {
 
 class CControlBlock;
 class CLoginDlg;
+class CUpdatesDlg;
+class CBeepAlerts;
+class CNotifications;
 
 // Report levels.
 inline constexpr int kReportError = 1;
@@ -127,6 +130,8 @@ class CControlBlock {
   HostFrame& Frame() const { return *m_ports.frame; }
   NetIdentity& Net() const { return *m_ports.net; }
   ProcessStarter& Processes() const { return *m_ports.processes; }
+  Screens& Screen() const { return *m_ports.screens; }
+  CNotifications& Notifications() const { return *m_notifications; }
 
   // ---- report and settings
   // Level 1 errors and level 2 messages into the host's log; without the
@@ -186,6 +191,8 @@ class CControlBlock {
   std::set<std::string> nameSet;
   std::map<std::string, std::string> textMap;
   std::unique_ptr<CLoginDlg> loginDlg;
+  std::unique_ptr<CUpdatesDlg> updatesDlg;
+  std::unique_ptr<CBeepAlerts> beepAlerts;
 
   // ---- counters shared with worker threads
   std::atomic<int32_t> stoppingCount{0};
@@ -220,6 +227,7 @@ class CControlBlock {
   std::map<uint32_t, WindowCommand> m_messageActions;
 
   CBannerWnd m_banner;
+  std::unique_ptr<CNotifications> m_notifications;
 };
 
 }  // namespace kovo

@@ -16,6 +16,7 @@ struct PluginPorts {
   std::unique_ptr<Dialogs> dialogs;
   std::unique_ptr<ViewFactory> views;
   std::unique_ptr<HostFrame> frame;
+  std::unique_ptr<Screens> screens;
   // Left empty, the system's own are used.
   std::unique_ptr<NetIdentity> net;
   std::unique_ptr<ProcessStarter> processes;

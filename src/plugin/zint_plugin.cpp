@@ -10,8 +10,10 @@
 #include "base/version.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/headless_views.h"
+#include "plugin/beep_alerts.h"
 #include "plugin/host_ui_thread.h"
 #include "plugin/login_dlg.h"
+#include "plugin/notification.h"
 
 namespace kovo {
 namespace {
@@ -131,12 +133,6 @@ void CZintPlugin::Unavailable(std::string_view what) {
   }
 }
 
-int32_t CZintPlugin::RunUpdateCheck() {
-  if (updateCheck) return updateCheck();
-  Unavailable("Check for Updates");
-  return 0;
-}
-
 void CZintPlugin::WaitForPrelogin() {
   for (int i = 0;
        i < kPreloginWaits && m_controlBlock && m_controlBlock->session.preloginValue.empty(); ++i) {
@@ -213,8 +209,11 @@ int CZintPlugin::EnsureControlBlock() {
 
 void CZintPlugin::AfterBrokerDetails() {
   CControlBlock& cb = *m_controlBlock;
-  cb.Report(Format("%s user logged in successfully", cb.session.loggedInUserId.c_str()),
-            kReportMessage);
+  const std::string success =
+      Format("%s user logged in successfully", cb.session.loggedInUserId.c_str());
+  cb.Report(success, kReportMessage);
+  // Said where the user looks, not only in the log.
+  cb.Notifications().ShowNotification(success, 0);
   cb.session.loginSucceeded = true;
   cb.session.launched = true;
   std::string days;
@@ -258,7 +257,8 @@ void CZintPlugin::ShowLoginDialog() {
 
 void CZintPlugin::StartAutoLogin() {
   CControlBlock& cb = *m_controlBlock;
-  if (splash) splash(cb.Settings().PluginFolder() / "Nonliability.bmp");
+  m_splash = std::make_unique<CSplashScreen>(cb.Ui(), cb.Views());
+  if (!m_splash->Start(cb.Settings().PluginFolder() / "Nonliability.bmp")) m_splash.reset();
   RunUpdateCheck();
   WaitForPrelogin();
   if (CLoginDlg* login = LoginDialog(false)) login->AutoLogin(autoLoginId, hostUserId);
@@ -270,6 +270,8 @@ void CZintPlugin::InstallMessageActions() {
     OnEngineCreationDone();
     return 0;
   });
+  cb.OnReplyNamed("zint_check_updates",
+                  [this](void*, const wmp_msg* message, int32_t) { OnUpdateReply(message); });
 }
 
 void CZintPlugin::OnEngineCreationDone() {
@@ -387,7 +389,9 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     if (m_controlBlock && !m_controlBlock->IsLoggedIn()) ShowLoginDialog();
   } else if (is({"Option Strategy"})) {
     if (RequireLogin()) OptionStrategy();
-  } else if (is({"Beep Alert", "Open Interest Bar", "Technical,Research and Option Calls"})) {
+  } else if (is({"Beep Alert"})) {
+    if (RequireLogin() && m_controlBlock->beepAlerts) m_controlBlock->beepAlerts->Show();
+  } else if (is({"Open Interest Bar", "Technical,Research and Option Calls"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Zint Index Chart"})) {
     if (!RequireLogin()) return;
@@ -542,6 +546,7 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
     if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
   }
   cb.Report("Zint Exited Successfully", kReportMessage);
+  m_splash.reset();
   m_controlBlock.reset();
   launchedOnStart = false;
   manualUpdateCheck = false;

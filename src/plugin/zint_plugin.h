@@ -16,6 +16,8 @@
 
 namespace kovo {
 
+class CSplashScreen;
+
 // One menu item as the host shows it.
 struct sMenuRow {
   std::string hotKey;  // empty: none
@@ -73,10 +75,6 @@ class CZintPlugin {
   // ---- internal routines other parts call
   int EnsureControlBlock();
   void ShutdownSession(bool keepLogin);
-  // The update check; the session's update part plugs in here.
-  std::function<int32_t()> updateCheck;
-  // Shows the splash picture during automatic login (no picture: nothing).
-  std::function<void(const std::filesystem::path& picture)> splash;
   // The session's panes, created once a login completed.
   std::function<void()> sessionLaunched;
   // The login dialog, created (with its window) on demand.
@@ -90,6 +88,7 @@ class CZintPlugin {
   int32_t RunUpdateCheck();
   void WaitForPrelogin();
   void OnEngineCreationDone();
+  void OnUpdateReply(const wmp_msg* message);
   void AfterBrokerDetails();
   void LaunchSession();
   void ShowLoginDialog();
@@ -101,7 +100,8 @@ class CZintPlugin {
   std::filesystem::path m_appDataFolder;
   std::unique_ptr<CControlBlock> m_controlBlock;
   void* m_hostApp = nullptr;
-  void* m_optionStrategy = nullptr;  // the loaded library, kept for the process
+  void* m_optionStrategy = nullptr;
+  std::unique_ptr<CSplashScreen> m_splash;  // the loaded library, kept for the process
 };
 
 }  // namespace kovo

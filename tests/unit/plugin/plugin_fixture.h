@@ -60,6 +60,10 @@ struct FakeNet final : NetIdentity {
 struct NoWindows final : ViewFactory {
   std::unique_ptr<View> CreateBanner(CBannerWnd&) override { return nullptr; }
   std::unique_ptr<View> CreateLoginDialog(CLoginDlg&) override { return nullptr; }
+  std::unique_ptr<View> CreateUpdatesDialog(CUpdatesDlg&) override { return nullptr; }
+  std::unique_ptr<View> CreateBeepAlerts(CBeepAlerts&) override { return nullptr; }
+  std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd&) override { return nullptr; }
+  std::unique_ptr<View> CreateSplash(CSplashScreen&) override { return nullptr; }
 };
 
 struct FakeProcesses final : ProcessStarter {

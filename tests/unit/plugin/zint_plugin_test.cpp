@@ -258,14 +258,19 @@ TEST_F(ZintPlugin, EngineReadyMessageFromTheHostTakesItsPath) {
   core->BroadcastMessage(ready, 0, 0);
   EXPECT_TRUE(Logged("KovoZint Error : Zint Launch error : login dialog not created"));
 
+  EXPECT_EQ(rx.controls[0]->SentNames().back(), "zint_check_updates");
+
   // A manual update check in progress takes the update path instead.
   const size_t before = Log().size();
+  const size_t sent = rx.controls[0]->sent.size();
   plugin->manualUpdateCheck = true;
   core->BroadcastMessage(ready, 0, 0);
   for (size_t i = before; i < Log().size(); ++i) {
     EXPECT_EQ(Log()[i].find("login dialog not created"), std::string::npos);
   }
-  EXPECT_TRUE(Logged("Check for Updates is not available"));
+  const std::vector<std::string> names = rx.controls[0]->SentNames();
+  EXPECT_EQ(std::vector<std::string>(names.begin() + static_cast<long>(sent), names.end()),
+            (std::vector<std::string>{"get_io_device_remote_info", "zint_check_updates"}));
   plugin->Exit();
   EXPECT_EQ(core->Windows().WindowCount(), 0u) << "the hidden window goes with the control block";
   EXPECT_EQ(core->BroadcastMessage(ready, 0, 0), 0);
