@@ -1,0 +1,1116 @@
+#include "charts/fchart_ctrl.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/format.h"
+#include "base/text.h"
+#include "charts/chart_time.h"
+
+namespace kovo {
+namespace {
+
+using finance::HasValue;
+using finance::NoValue;
+
+constexpr uint32_t kLegendGrey = 0x80CCCCCC;  // light grey, half transparent
+constexpr uint32_t kSecondaryLines[] = {0x00C0FF, 0xFF00FF, 0xFFFF00};
+
+std::string F4(double v) {
+  return Format("%.4f", v);
+}
+
+// 1, 2 or 5 times a power of ten, about `ticks` steps over the range.
+double NiceStep(double range, int ticks) {
+  if (!(range > 0) || ticks < 1) return 1;
+  const double raw = range / ticks;
+  const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+  const double f = raw / mag;
+  return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * mag;
+}
+
+DlItem Line(float x0, float y0, float x1, float y1, uint32_t pen, float width = 1,
+            bool dashed = false, int clip = -1) {
+  DlItem it;
+  it.kind = DlKind::kLine;
+  it.x0 = x0, it.y0 = y0, it.x1 = x1, it.y1 = y1;
+  it.pen = pen, it.penWidth = width, it.dashed = dashed, it.clip = clip;
+  return it;
+}
+
+DlItem Rect(float x0, float y0, float x1, float y1, uint32_t pen, uint32_t fill, int clip = -1) {
+  DlItem it;
+  it.kind = DlKind::kRect;
+  it.x0 = std::min(x0, x1), it.y0 = std::min(y0, y1);
+  it.x1 = std::max(x0, x1), it.y1 = std::max(y0, y1);
+  it.pen = pen, it.fill = fill, it.clip = clip;
+  return it;
+}
+
+DlItem Text(float x, float y, std::string text, uint32_t color, DlAlign align, int clip = -1) {
+  DlItem it;
+  it.kind = DlKind::kText;
+  it.x0 = x, it.y0 = y;
+  it.text = std::move(text);
+  it.pen = color, it.align = align, it.clip = clip;
+  return it;
+}
+
+const std::pair<int, int> kToolCommands[] = {
+    {11512, kToolEllipse},
+    {11513, kToolRectangle},
+    {11514, kToolTrendLine},
+    {11515, kToolSpeedLines},
+    {11517, kToolFibonacciArcs},
+    {11518, kToolFibonacciFan},
+    {11519, kToolFibonacciRetracements},
+    {11520, kToolFibonacciTimeZones},
+    {11521, kToolTironeLevels},
+    {11522, kToolQuadrantLines},
+    {11525, kToolHorizontalLine},
+};
+
+}  // namespace
+
+FChartCtrl::FChartCtrl(const CSettingsFiles& settings, Dialogs& dialogs,
+                       std::function<void(std::string_view)> reportError)
+    : m_files(settings), m_dialogs(dialogs), m_reportError(std::move(reportError)) {
+  ReloadSettings();
+}
+
+// --- data ---------------------------------------------------------------------
+
+void FChartCtrl::SetData(std::vector<double> time, std::vector<double> high,
+                         std::vector<double> low, std::vector<double> open,
+                         std::vector<double> close, std::vector<double> volume) {
+  const size_t n =
+      std::min({time.size(), high.size(), low.size(), open.size(), close.size(), volume.size()});
+  m_time = std::move(time), m_high = std::move(high), m_low = std::move(low);
+  m_open = std::move(open), m_close = std::move(close), m_volume = std::move(volume);
+  for (auto* v : {&m_time, &m_high, &m_low, &m_open, &m_close, &m_volume}) v->resize(n);
+  m_liveBarOpen = false;
+  Invalidate(0);
+}
+
+void FChartCtrl::UpdateBar(size_t k, const sChartBar& bar) {
+  if (k >= m_time.size()) return;
+  m_time[k] = bar.time, m_high[k] = bar.high, m_low[k] = bar.low;
+  m_open[k] = bar.open, m_close[k] = bar.close, m_volume[k] = bar.volume;
+  if (k + 1 == m_time.size()) m_liveBarOpen = true;
+  Invalidate(k);
+}
+
+void FChartCtrl::SetLiveBarOpen(bool open) {
+  if (open == m_liveBarOpen) return;
+  m_liveBarOpen = open;
+  Invalidate(m_time.empty() ? 0 : m_time.size() - 1);
+}
+
+size_t FChartCtrl::BarCount() const {
+  if (m_time.empty()) return 0;
+  return m_liveBarOpen ? m_time.size() : m_time.size() - 1;
+}
+
+sChartBar FChartCtrl::Bar(size_t i) const {
+  if (i >= m_time.size()) return {};
+  return {m_time[i], m_high[i], m_low[i], m_open[i], m_close[i], m_volume[i]};
+}
+
+void FChartCtrl::Reset() {
+  m_viewLeft = 0, m_viewWidth = 1, m_zoomStep = 0;
+  m_mouseMode = 0, m_mouseBar = -1;
+  m_tool = kToolNone, m_dragging = false;
+  m_ax1 = m_ay1 = m_ax2 = m_ay2 = 0;
+  m_lastPrice = -1;
+}
+
+void FChartCtrl::Invalidate(size_t from) {
+  m_dirtyFrom = m_dirtyFrom == kClean ? from : std::min(m_dirtyFrom, from);
+}
+
+// --- layout and view port -----------------------------------------------------
+
+void FChartCtrl::SetPaneSize(int width, int height) {
+  m_paneWidth = std::max(width, 0);
+  m_paneHeight = std::max(height, 0);
+}
+
+sChartLayout FChartCtrl::Layout() const {
+  sChartLayout l;
+  l.width = std::max(m_paneWidth - 2, 0);
+  l.height = std::max(m_paneHeight - 15, 0);
+  int k = m_volumePanel ? 1 : 0;
+  for (const auto& name : m_indicatorNames) {
+    const sIndicatorInfo* info = FindIndicator(name);
+    if (info && info->place == IndicatorPlace::kPanel) ++k;
+  }
+  l.lowerPanels = k;
+  l.indicatorArea = k > 0 ? l.height / 3 : 0;
+  l.lowerPanelHeight = k > 0 ? l.indicatorArea / k : 0;
+  l.pricePanelHeight = l.height - l.indicatorArea;
+  l.mainPlotHeight = std::max(l.pricePanelHeight - 60, 0);
+  if (m_settings.leftAlign) {
+    l.marginLeft = 50, l.marginRight = 10, l.marginTop = 10, l.marginBottom = 40;
+  } else {
+    l.marginLeft = 20, l.marginRight = 10, l.marginTop = 40, l.marginBottom = 40;
+  }
+  return l;
+}
+
+sVisibleRange FChartCtrl::VisibleRange() const {
+  const long n = static_cast<long>(m_time.size());
+  sVisibleRange r;
+  if (n < 2) return r;
+  const double l = m_viewLeft, w = m_viewWidth;
+  const double span = m_liveBarOpen ? static_cast<double>(n) : static_cast<double>(n - 1);
+  const long maxLast = m_liveBarOpen ? n - 1 : n - 2;
+  // The small slack keeps 0.75 * 100 from landing on 74.999...
+  r.first = static_cast<long>(std::floor(span * l + 1e-9));
+  r.last = std::min(static_cast<long>(std::ceil(span * (l + w) - 1e-9)), maxLast);
+  r.first = std::clamp(r.first, 0L, std::max(r.last, 0L));
+  if (r.last < 0) r = {};
+  return r;
+}
+
+bool FChartCtrl::ScrollEnabled() const {
+  const sVisibleRange r = VisibleRange();
+  const bool all = r.Valid() && r.first == 0 && r.Count() == static_cast<long>(BarCount());
+  return !all && m_tool == kToolNone;
+}
+
+void FChartCtrl::ChangeViewPort(double left, double width) {
+  width = std::clamp(width, 1e-6, 1.0);
+  left = std::clamp(left, 0.0, 1.0 - width);
+  m_viewLeft = left, m_viewWidth = width;
+  m_arrowStep = width;
+}
+
+void FChartCtrl::SetViewPort(double left, double width) {
+  ChangeViewPort(left, width);
+}
+
+void FChartCtrl::ZoomIn() {
+  if (VisibleRange().Count() < 21) return;
+  const double w = m_viewWidth;
+  m_zoomStep = w / 2;
+  ChangeViewPort(m_viewLeft + m_zoomStep, w / 2);
+}
+
+void FChartCtrl::ZoomOut() {
+  const double w = m_viewWidth;
+  if (w + m_zoomStep <= 1.0) {
+    const double step = m_zoomStep;
+    ChangeViewPort(m_viewLeft - step, w + step);
+    m_zoomStep = step + w;
+  } else {
+    ChangeViewPort(0.0, 1.0);
+  }
+}
+
+void FChartCtrl::ResetZoom() {
+  ChangeViewPort(0.0, 1.0);
+  m_mouseMode = 0;
+}
+
+void FChartCtrl::ShowRecentCandles() {
+  const double m = static_cast<double>(BarCount());
+  const double width = m < 25 ? 1.0 : 25.0 / m;
+  ChangeViewPort(1.0 - width, width);
+}
+
+void FChartCtrl::OnKeyLeft() {
+  ChangeViewPort(std::max(0.0, m_viewLeft - m_viewWidth), m_viewWidth);
+}
+
+void FChartCtrl::OnKeyRight() {
+  if (m_viewLeft + 2 * m_viewWidth <= 1.0)
+    ChangeViewPort(m_viewLeft + m_viewWidth, m_viewWidth);
+  else
+    ChangeViewPort(1.0 - m_viewWidth, m_viewWidth);
+}
+
+// Keeps the bar under the click where it is while the width changes.
+void FChartCtrl::ZoomAt(double x, bool in) {
+  if (m_list.panels.empty()) return;
+  if (in && VisibleRange().Count() < 21) return;
+  const DlPanel& p = m_list.panels[0];
+  const double fx = std::clamp((x - p.x) / std::max(p.w, 1.0f), 0.0, 1.0);
+  const double factor = m_zoomFactor > 1 ? m_zoomFactor : 2.0;
+  const double anchor = m_viewLeft + m_viewWidth * fx;
+  const double width = std::min(1.0, in ? m_viewWidth / factor : m_viewWidth * factor);
+  ChangeViewPort(anchor - fx * width, width);
+}
+
+// --- style, commands ----------------------------------------------------------
+
+void FChartCtrl::SetStyleName(std::string_view style) {
+  if (style == "Line" || style == "CandleStick" || style == "OHLC") m_style = std::string(style);
+}
+
+void FChartCtrl::SetVolumePanel(bool show) {
+  m_volumePanel = show;
+}
+
+void FChartCtrl::SetDrawingTool(int tool) {
+  m_tool = std::clamp(tool, 0, static_cast<int>(kToolHorizontalLine));
+  m_dragging = false;
+  m_ax1 = m_ay1 = m_ax2 = m_ay2 = 0;
+}
+
+void FChartCtrl::RemoveAllStudyLines() {
+  m_lines.clear();
+  SetDrawingTool(kToolNone);
+}
+
+bool FChartCtrl::OnCommand(int id) {
+  using namespace chart_cmd;
+  for (const auto& [cmd, tool] : kToolCommands)
+    if (cmd == id) {
+      SetDrawingTool(tool);
+      return true;
+    }
+  if (id >= kFirstIndicatorCommand && id <= kLastIndicatorCommand) {
+    AddIndicatorByCommand(id);
+    return true;
+  }
+  switch (id) {
+    case kStyleLine:
+      SetStyleName("Line");
+      return true;
+    case kStyleCandle:
+      SetStyleName("CandleStick");
+      return true;
+    case kStyleStandard:
+      SetStyleName("OHLC");
+      return true;
+    case kVolumePanel:
+      SetVolumePanel(!m_volumePanel);
+      return true;
+    case kShowLevels:
+      if (!m_owner.isHistorical) m_owner.showLevels = true;
+      return true;
+    case kHideLevels:
+      m_owner.showLevels = false;
+      return true;
+    case kShowLevelsReopen:
+      m_owner.showLevels = true;
+      if (m_reopen) m_reopen();
+      return true;
+    case kSaveBitmap: {
+      std::string path;
+      if (!m_dialogs.ChooseSaveFile("Save as Bitmap", kBitmapFilter, path) || path.empty())
+        return true;
+      if (path.size() < 4 || !EqualsNoCase(std::string_view(path).substr(path.size() - 4), ".bmp"))
+        path += ".bmp";
+      if (m_bitmapWriter) m_bitmapWriter(path);
+      return true;
+    }
+    case kRemoveAllSymbols:
+      RemoveAllStudyLines();
+      return true;
+    case kZoomIn:
+      ZoomIn();
+      return true;
+    case kZoomOut:
+      ZoomOut();
+      return true;
+    case kZoomInCursor:
+      m_mouseMode = 3;
+      return true;
+    case kZoomOutCursor:
+      m_mouseMode = 4;
+      return true;
+    case kResetZoom:
+      ResetZoom();
+      return true;
+    case kRecentCandles:
+      ShowRecentCandles();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool FChartCtrl::IsChecked(int id) const {
+  using namespace chart_cmd;
+  switch (id) {
+    case kStyleLine:
+      return m_style == "Line";
+    case kStyleCandle:
+      return m_style == "CandleStick";
+    case kStyleStandard:
+      return m_style == "OHLC";
+    case kVolumePanel:
+      return m_volumePanel;
+    case kShowLevels:
+      return m_owner.showLevels;
+    case kHideLevels:
+      return !m_owner.showLevels;
+    case kZoomInCursor:
+      return m_mouseMode == 3;
+    case kZoomOutCursor:
+      return m_mouseMode == 4;
+    default:
+      return false;
+  }
+}
+
+// --- mouse --------------------------------------------------------------------
+
+void FChartCtrl::OnMouseMove(int x, int y, bool buttonDown) {
+  if (m_dragging && buttonDown) m_ax2 = x, m_ay2 = y;
+  if (m_list.panels.empty() || !m_drawn.Valid()) return;
+  const DlPanel& p = m_list.panels[0];
+  if (x < p.x || x > p.x + p.w) {
+    m_mouseBar = -1;
+    return;
+  }
+  const long bar = std::lround(BarAtX(x));
+  m_mouseBar = std::clamp(bar, m_drawn.first, m_drawn.last);
+}
+
+void FChartCtrl::OnMouseDown(int x, int y) {
+  if (m_list.panels.empty()) return;
+  const DlPanel& p = m_list.panels[0];
+  const bool inside = x >= p.x && x <= p.x + p.w && y >= p.y && y <= p.y + p.h;
+  if (m_tool != kToolNone && inside) {
+    m_dragging = true;
+    m_ax1 = m_ax2 = x, m_ay1 = m_ay2 = y;
+    m_anchorFirst = m_drawn.first;
+  } else if (m_mouseMode == 3 || m_mouseMode == 4) {
+    ZoomAt(x, m_mouseMode == 3);
+  }
+}
+
+void FChartCtrl::OnMouseUp(int x, int y) {
+  if (!m_dragging) return;
+  m_dragging = false;
+  m_ax2 = x, m_ay2 = y;
+  if (m_ax1 == m_ax2 && m_ay1 == m_ay2 && m_tool != kToolHorizontalLine) return;
+  sStudyLine line;
+  line.tool = m_tool;
+  line.x1 = BarAtX(m_ax1), line.p1 = PriceAtY(m_ay1);
+  line.x2 = BarAtX(m_ax2), line.p2 = PriceAtY(m_ay2);
+  line.color = m_settings.trendLineColor;
+  m_lines.push_back(line);
+}
+
+double FChartCtrl::BarAtX(double x) const {
+  if (m_list.panels.empty() || !m_drawn.Valid()) return 0;
+  const DlPanel& p = m_list.panels[0];
+  const double barW = p.w / static_cast<double>(m_drawn.Count());
+  return static_cast<double>(m_drawn.first) + (x - p.x) / barW - 0.5;
+}
+
+double FChartCtrl::PriceAtY(double y) const {
+  if (m_list.panels.empty()) return 0;
+  const DlPanel& p = m_list.panels[0];
+  const double f = (p.y + p.h - y) / std::max(p.h, 1.0f);
+  if (p.log && p.yMin > 0) return p.yMin * std::pow(p.yMax / p.yMin, f);
+  return p.yMin + f * (p.yMax - p.yMin);
+}
+
+float FChartCtrl::XOfBar(double bar) const {
+  if (m_list.panels.empty() || !m_drawn.Valid()) return 0;
+  const DlPanel& p = m_list.panels[0];
+  const double barW = p.w / static_cast<double>(m_drawn.Count());
+  return static_cast<float>(p.x + (bar - static_cast<double>(m_drawn.first) + 0.5) * barW);
+}
+
+float FChartCtrl::YOfPrice(double price) const {
+  if (m_list.panels.empty()) return 0;
+  return PanelY(m_list.panels[0], price);
+}
+
+float FChartCtrl::PanelY(const DlPanel& p, double v) const {
+  if (p.log && p.yMin > 0 && v > 0) {
+    const double lo = std::log(p.yMin), range = std::log(p.yMax) - lo;
+    if (range > 0) return static_cast<float>(p.y + p.h - (std::log(v) - lo) / range * p.h);
+  }
+  const double range = p.yMax - p.yMin;
+  if (!(range > 0)) return p.y + p.h / 2;
+  return static_cast<float>(p.y + p.h - (v - p.yMin) / range * p.h);
+}
+
+// --- indicators ---------------------------------------------------------------
+
+sIndicatorParams* FChartCtrl::Params(std::string_view name) {
+  auto it = m_params.find(name);
+  return it == m_params.end() ? nullptr : &it->second;
+}
+
+bool FChartCtrl::AddIndicator(const std::string& name, const sIndicatorParams& params) {
+  if (!FindIndicator(name)) return false;
+  m_params[name] = params;
+  if (std::find(m_indicatorNames.begin(), m_indicatorNames.end(), name) == m_indicatorNames.end())
+    m_indicatorNames.push_back(name);
+  m_indicatorsChanged = true;
+  return true;
+}
+
+bool FChartCtrl::AddIndicatorByCommand(int commandId) {
+  const sIndicatorInfo* info = FindIndicatorByCommand(commandId);
+  if (!info) return false;
+  sIndicatorParams params;
+  if (commandId == kMovingAverageCommand) {
+    params.period = static_cast<int>(info->defaults.p[0]);
+    return AddIndicator(Format("SMA:%d", params.period), params);
+  }
+  if (std::string_view(info->name) == kParabolicSarName)
+    return AddIndicator(Format("%s:%d", kParabolicSarName, NextSarCounter()), params);
+  return AddIndicator(info->name, params);
+}
+
+bool FChartCtrl::RemoveIndicator(std::string_view name) {
+  auto it = std::find(m_indicatorNames.begin(), m_indicatorNames.end(), name);
+  if (it == m_indicatorNames.end()) return false;
+  m_indicatorNames.erase(it);
+  if (auto p = m_params.find(name); p != m_params.end()) m_params.erase(p);
+  m_indicatorsChanged = true;
+  return true;
+}
+
+int FChartCtrl::CommandOf(std::string_view name) const {
+  const sIndicatorInfo* info = FindIndicator(name);
+  return info ? info->commandId : 0;
+}
+
+// Brings every series up to date: a full computation for what is new or
+// changed, the tail from the first changed bar for the rest.
+void FChartCtrl::Recompute() {
+  const size_t m = BarCount();
+  size_t from = m_dirtyFrom == kClean ? m : std::min(m_dirtyFrom, m);
+
+  // Volume in its unit; a tick that moves the unit rescales everything.
+  if (from < m || m_scaledVolume.size() != m) {
+    static const double kDiv[] = {1, 1e3, 1e6, 1e9};
+    double max = from == 0 ? 0 : m_volumeMax;
+    for (size_t t = from; t < m; ++t)
+      if (HasValue(m_volume[t])) max = std::max(max, m_volume[t]);
+    std::vector<double> unitProbe;
+    const std::string unit = finance::ScaleVolume(std::vector<double>{max}, unitProbe);
+    if (from == 0 || unit != m_volumeUnit || m_scaledVolume.size() < from) {
+      m_volumeUnit =
+          finance::ScaleVolume(std::span<const double>(m_volume.data(), m), m_scaledVolume);
+      from = 0;
+    } else {
+      const double div = kDiv[unit.empty() ? 0 : unit == "K" ? 1 : unit == "M" ? 2 : 3];
+      m_scaledVolume.resize(m);
+      for (size_t t = from; t < m; ++t)
+        m_scaledVolume[t] = HasValue(m_volume[t]) ? m_volume[t] / div : NoValue;
+    }
+    m_volumeMax = max;
+  }
+
+  if (m_indicatorsChanged) {
+    std::vector<sCached> next;
+    for (const auto& name : m_indicatorNames) {
+      const sIndicatorInfo* info = FindIndicator(name);
+      if (!info) continue;
+      const std::string_view kind = MovingAverageKind(name);
+      sCached c;
+      c.name = name;
+      c.info = info;
+      c.fn = kind.empty() ? info->fn : MovingAverageFn(kind);
+      c.opt = OptionsFor(*info, name, m_params[name]);
+      c.fresh = true;
+      for (auto& old : m_cache)
+        if (old.name == name && old.fn == c.fn && old.opt.p == c.opt.p && !old.fresh) {
+          c.out = std::move(old.out);
+          c.extra = old.extra;
+          c.fresh = false;
+        }
+      next.push_back(std::move(c));
+    }
+    m_cache = std::move(next);
+    m_full.Clear();
+  }
+
+  const sVisibleRange r = VisibleRange();
+  const size_t extra = r.Valid() ? static_cast<size_t>(r.first) : 0;
+  const finance::Inputs in{
+      std::span<const double>(m_high.data(), m),         std::span<const double>(m_low.data(), m),
+      std::span<const double>(m_open.data(), m),         std::span<const double>(m_close.data(), m),
+      std::span<const double>(m_scaledVolume.data(), m), extra};
+  bool reRegister = m_indicatorsChanged;
+  for (auto& c : m_cache) {
+    size_t start = c.fresh ? 0 : from;
+    if (c.fn == finance::Performance && c.extra != extra) start = 0;
+    if (start >= m && !c.fresh) continue;
+    c.fn(in, c.opt, c.out, start);
+    c.extra = extra;
+    c.fresh = false;
+    ++m_computeCount;
+    if (start == 0) reRegister = true;
+  }
+
+  if (reRegister) {
+    m_full.Clear();
+    for (const auto& c : m_cache) {
+      if (c.out.band && c.out.lines.size() >= 2)
+        m_full.AddBand(c.out.bandName, c.out.lines[0].values, c.out.lines[1].values);
+      else
+        for (const auto& l : c.out.lines) m_full.AddSeries(l.name, l.values);
+    }
+  } else if (from < m) {
+    for (const auto& c : m_cache) {
+      if (c.out.band && c.out.lines.size() >= 2) {
+        const std::string base = c.out.bandName.substr(0, c.out.bandName.find('('));
+        m_full.SetSeriesValues(base + "-High", c.out.lines[0].values, from);
+        m_full.SetSeriesValues(base + "-Low", c.out.lines[1].values, from);
+      } else {
+        for (const auto& l : c.out.lines) m_full.SetSeriesValues(l.name, l.values, from);
+      }
+    }
+  }
+  m_indicatorsChanged = false;
+  m_dirtyFrom = kClean;
+}
+
+const ZintFinanceChart& FChartCtrl::FullChart() {
+  Recompute();
+  return m_full;
+}
+
+// --- context menu -------------------------------------------------------------
+
+void FChartCtrl::BuildContextMenu(std::function<bool(std::string_view)> createPopup) {
+  if (m_menuBuilt) return;
+  m_menuBuilt = true;
+  auto popup = [&](std::string_view which) { return !createPopup || createPopup(which); };
+  auto box = [&](const char* text) { m_dialogs.MessageBox(text, "KovoZint", kMbOk); };
+  auto error = [&](const char* text) {
+    if (m_reportError) m_reportError(text);
+  };
+  m_menu = {};
+  if (!popup("Master")) {
+    box("Failed To Create Master Menu");
+    return;
+  }
+  auto& items = m_menu.items;
+  items.push_back({11000, "Lock Scrip", {}});
+  if (popup("Style"))
+    items.push_back(
+        {0, "&Style", {{11533, "Line", {}}, {11535, "Candle", {}}, {11537, "Standard", {}}}});
+  else
+    box("Failed To Create Chart Style Menu");
+  if (popup("Lines"))
+    items.push_back({0,
+                     "&Study Lines",
+                     {{11512, "Ellipse ", {}},
+                      {11513, "Rectangle", {}},
+                      {11514, "TrendLine", {}},
+                      {11515, "SpeedLines", {}},
+                      {11517, "FibonacciArcs", {}},
+                      {11518, "FibonacciFan", {}},
+                      {11519, "FibonacciRetracements", {}},
+                      {11520, "FibonacciTimeZones", {}},
+                      {11521, "TironeLevels", {}},
+                      {11522, "QuadrantLines", {}},
+                      {11525, "Horizantal Line", {}}}});
+  else
+    box("Failed To Create Master Lines Menu");
+  if (popup("Interval"))
+    items.push_back({0,
+                     "&Interval",
+                     {{11547, "Hourly", {}},
+                      {11548, "30 Min", {}},
+                      {11549, "5 Min", {}},
+                      {11550, "1 Min", {}}}});
+  else
+    box("Failed to Create IntraDay PeriodicalMenu");
+  items.push_back({chart_cmd::kVolumePanel, "&Show Volume Panel", {}});
+  if (popup("Historical"))
+    items.push_back({0,
+                     "&Historical",
+                     {{11500, "3 Months", {}},
+                      {11501, "6 Months", {}},
+                      {11502, "1 Year", {}},
+                      {11503, "Configure(d)", {}}}});
+  else
+    error("Failed To Create Historical Menu");
+  if (popup("SupResist"))
+    items.push_back(
+        {0, "&Support and Resistance Level", {{11009, "Show", {}}, {11010, "Hide", {}}}});
+  else
+    error("Failed To Create SupResistMenu Menu");
+  const std::pair<int, const char*> plain[] = {
+      {11014, "Save as Bitmap"},
+      {11015, "Save Template"},
+      {11016, "Upload Template"},
+      {11017, "Set as Default Template"},
+      {11003, "Preference Settings\t\tCtrl+P"},
+      {11004, "Data Table\t\t\t\tCtrl+D"},
+      {11553, "Zoom In\t\t\t\t\tCtrl+Z"},
+      {11554, "Zoom Out\t\t\t\t\tCtrl+Shift+Z"},
+      {3022, "Zoom In Cursor\t\t\tCtrl+C"},
+      {3023, "Zoom Out Cursor\t\t\tCtrl+Shift+C"},
+      {3024, "Reset Zoom\t\t\t\tCtrl+X"},
+      {3025, "Show Recent Candles\t\tCtrl+N"},
+      {11020, "Remove All Symbols"},
+  };
+  for (const auto& [id, text] : plain) items.push_back({id, text, {}});
+}
+
+// --- legend -------------------------------------------------------------------
+
+std::string FChartCtrl::LegendMarkup(size_t i) const {
+  if (i >= BarCount() || !HasValue(m_close[i])) return {};
+  const sChartLayout lay = Layout();
+  const int plotWidth = lay.width - lay.marginLeft - lay.marginRight;
+  std::string s = Format("<*block,width=%d*><*font=arialbd.ttf*>[", plotWidth) +
+                  FormatChartTime(m_time[i]) + "]<*/font*>";
+  s += "      <*block*>";
+  s += "Open: " + F4(m_open[i]) + ", High: " + F4(m_high[i]) + ", Low: " + F4(m_low[i]) +
+       ", Close: " + F4(m_close[i]);
+  if (i > 0 && HasValue(m_close[i - 1])) {
+    const double delta = m_close[i] - m_close[i - 1];
+    const double pct = m_close[i] != 0 ? delta * 100 / m_close[i] : 0.0;
+    s += "  ";
+    s += delta >= 0 ? "<*font,color=008800*><*img=@triangle,width=8,color=008800*>"
+                    : "<*font,color=CC0000*><*img=@invertedtriangle,width=8,color=CC0000*>";
+    s += F4(delta) + " (" + Format("%.2f", pct) + "%)<*/font*>";
+  }
+  const sChartOwnerState& o = m_owner;
+  if (o.showLevels && o.prevClose >= 0 && o.prevHigh >= 0 && o.prevLow >= 0) {
+    const sPivotLevels lv = PivotLevels(o.prevHigh, o.prevLow, o.prevClose);
+    s += ",  Pt: " + F4(lv.pivot) + ",  Rt1: " + F4(lv.r1) + ",  Rt2: " + F4(lv.r2) +
+         ",  St1: " + F4(lv.s1) + ",  St2: " + F4(lv.s2);
+  }
+  s += "<*/*>";
+  auto layer = [&](uint32_t color, const std::string& text) {
+    s += Format("<*br*><*block*><*img=@square,width=8,edgeColor=000000,color=%06X*> ",
+                color & 0xFFFFFFu) +
+         text + "<*/*>";
+  };
+  for (const auto& c : m_cache) {
+    if (c.out.band && c.out.lines.size() >= 2) {
+      const auto& up = c.out.lines[0].values;
+      const auto& lo = c.out.lines[1].values;
+      if (i < up.size() && HasValue(up[i]) && HasValue(lo[i]))
+        layer(LineColor(c, 0), c.out.bandName + ": " + F4(lo[i]) + " - " + F4(up[i]));
+      continue;
+    }
+    for (size_t k = 0; k < c.out.lines.size(); ++k) {
+      const auto& v = c.out.lines[k].values;
+      if (i < v.size() && HasValue(v[i]))
+        layer(LineColor(c, k), c.out.lines[k].name + ": " + F4(v[i]));
+    }
+  }
+  if (m_volumePanel && i < m_scaledVolume.size() && HasValue(m_scaledVolume[i]))
+    layer(m_settings.customVolumeColor,
+          "Vol: " + finance::FormatLegendNumber(m_scaledVolume[i]) + m_volumeUnit);
+  s += "<*/*>";
+  return s;
+}
+
+uint32_t FChartCtrl::LineColor(const sCached& c, size_t line) const {
+  if (line == 0 || c.out.band) {
+    auto it = m_params.find(c.name);
+    return it == m_params.end() ? 0xFF0000 : it->second.color & 0xFFFFFFu;
+  }
+  return kSecondaryLines[(line - 1) % 3];
+}
+
+// --- display list -------------------------------------------------------------
+
+const DisplayList& FChartCtrl::BuildDisplayList() {
+  m_list.Clear();
+  const sChartLayout lay = Layout();
+  m_list.width = lay.width;
+  m_list.height = lay.height;
+  m_list.background = m_settings.backColor;
+  m_drawn = {};
+  const sVisibleRange r = VisibleRange();
+  if (BarCount() < 2 || !r.Valid()) return m_list;
+  Recompute();
+  m_drawn = r;
+
+  const float x = static_cast<float>(lay.marginLeft);
+  const float w = static_cast<float>(std::max(lay.width - lay.marginLeft - lay.marginRight, 1));
+  float y = static_cast<float>(lay.marginTop);
+  m_list.panels.push_back({x, y, w, static_cast<float>(lay.mainPlotHeight)});
+  y += static_cast<float>(lay.mainPlotHeight);
+  // Lower panels: indicators in the order added, then volume.
+  std::vector<const sCached*> panelIndicators;
+  for (const auto& c : m_cache)
+    if (c.info->place == IndicatorPlace::kPanel) panelIndicators.push_back(&c);
+  const size_t lower = panelIndicators.size() + (m_volumePanel ? 1 : 0);
+  for (size_t i = 0; i < lower; ++i) {
+    m_list.panels.push_back({x, y, w, static_cast<float>(lay.lowerPanelHeight)});
+    y += static_cast<float>(lay.lowerPanelHeight);
+  }
+  for (size_t i = 0; i < m_list.panels.size(); ++i) {
+    const DlPanel& p = m_list.panels[i];
+    m_list.items.push_back(
+        Rect(p.x, p.y, p.x + p.w, p.y + p.h, m_settings.gridColor, m_settings.backColor));
+  }
+
+  DrawPricePanel(m_list.panels[0], r);
+  for (size_t i = 0; i < panelIndicators.size(); ++i)
+    DrawIndicatorPanel(m_list.panels[i + 1], r, *panelIndicators[i], static_cast<int>(i + 1));
+  if (m_volumePanel)
+    DrawVolumePanel(m_list.panels.back(), r, static_cast<int>(m_list.panels.size() - 1));
+  DrawXAxis(m_list.panels[0], r, y);
+  return m_list;
+}
+
+void FChartCtrl::AddHLine(const DlPanel& p, float x0, float x1, double price, uint32_t color,
+                          bool dashed) {
+  const float yy = PanelY(p, price);
+  m_list.items.push_back(Line(x0, yy, x1, yy, color, 2, dashed, 0));
+}
+
+void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format) {
+  const double step = NiceStep(p.yMax - p.yMin, std::max(2, static_cast<int>(p.h / 30)));
+  const int decimals = std::clamp(-static_cast<int>(std::floor(std::log10(step))), 0, 6);
+  const bool left = m_settings.leftAlign;
+  // Counted, so a step below the precision of huge values still ends.
+  const double start = std::ceil(p.yMin / step) * step;
+  for (int k = 0; k < 200; ++k) {
+    const double v = start + k * step;
+    if (!(v <= p.yMax + step * 1e-9)) break;
+    if (p.log && v <= 0) continue;
+    const float yy = PanelY(p, v);
+    if (m_settings.showXGrid)
+      m_list.items.push_back(
+          Line(p.x, yy, p.x + p.w, yy, m_settings.gridColor, 1, false, panelIndex));
+    std::string label = format ? Format("%.2f", v) : Format("%.*f", decimals, v);
+    DlItem t = left ? Text(p.x - 4, yy, std::move(label), m_settings.foreColor, DlAlign::kRight)
+                    : Text(p.x + p.w - 2, yy, std::move(label), m_settings.foreColor,
+                           DlAlign::kRight, panelIndex);
+    m_list.items.push_back(std::move(t));
+  }
+}
+
+void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bottom) {
+  const double barW = main.w / static_cast<double>(r.Count());
+  const long every = std::max(1L, static_cast<long>(std::ceil(80.0 / barW)));
+  double prevDay = -1;
+  for (long i = r.first; i <= r.last; i += every) {
+    const float xx = XOfBar(static_cast<double>(i));
+    if (m_settings.showYGrid)
+      for (size_t k = 0; k < m_list.panels.size(); ++k) {
+        const DlPanel& p = m_list.panels[k];
+        m_list.items.push_back(
+            Line(xx, p.y, xx, p.y + p.h, m_settings.gridColor, 1, false, static_cast<int>(k)));
+      }
+    const double t = m_time[static_cast<size_t>(i)];
+    const double day = std::floor(t / 86400);
+    const std::string label =
+        m_owner.isHistorical || day != prevDay
+            ? (m_owner.isHistorical ? FormatChartDate(t)
+                                    : FormatChartDate(t) + " " + FormatChartClock(t))
+            : FormatChartClock(t);
+    prevDay = day;
+    m_list.items.push_back(Text(xx, bottom + 10, label, m_settings.foreColor, DlAlign::kCenter));
+  }
+}
+
+void FChartCtrl::DrawSeries(const DlPanel& p, const sVisibleRange& r, const std::vector<double>& v,
+                            uint32_t color, bool bars, int panelIndex) {
+  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  DlItem poly;
+  poly.kind = DlKind::kPolyline;
+  poly.pen = color;
+  poly.clip = panelIndex;
+  auto flush = [&] {
+    if (poly.points.size() >= 2) m_list.items.push_back(poly);
+    poly.points.clear();
+  };
+  const float zero = PanelY(p, std::clamp(0.0, p.yMin, p.yMax));
+  for (long i = r.first; i <= r.last; ++i) {
+    const size_t t = static_cast<size_t>(i);
+    if (t >= v.size() || !HasValue(v[t])) {
+      flush();
+      continue;
+    }
+    const float xx = p.x + (static_cast<float>(i - r.first) + 0.5f) * barW;
+    const float yy = PanelY(p, v[t]);
+    if (bars)
+      m_list.items.push_back(
+          Rect(xx - barW * 0.35f, zero, xx + barW * 0.35f, yy, kNoColor, color, panelIndex));
+    else
+      poly.points.push_back({xx, yy});
+  }
+  flush();
+}
+
+void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
+  DlPanel& p = m_list.panels[0];
+  (void)pIn;
+  double lo = NoValue, hi = -NoValue;
+  for (long i = r.first; i <= r.last; ++i) {
+    const size_t t = static_cast<size_t>(i);
+    if (HasValue(m_low[t])) lo = std::min(lo, m_low[t]);
+    if (HasValue(m_high[t])) hi = std::max(hi, m_high[t]);
+  }
+  for (const auto& c : m_cache) {
+    if (c.info->place != IndicatorPlace::kOverlay) continue;
+    for (const auto& l : c.out.lines)
+      for (long i = r.first; i <= r.last && static_cast<size_t>(i) < l.values.size(); ++i) {
+        const double v = l.values[static_cast<size_t>(i)];
+        if (HasValue(v) && v > 0) lo = std::min(lo, v), hi = std::max(hi, v);
+      }
+  }
+  if (!(hi >= lo)) lo = 0, hi = 1;
+  if (hi == lo) lo -= 1, hi += 1;
+  const double pad = (hi - lo) * 0.05;
+  p.yMin = lo - pad;
+  p.yMax = hi + pad * 2;  // the top keeps twice the margin
+  // Semi-log needs every price on the axis positive.
+  p.log = m_settings.semiLog && p.yMin > 0;
+  DrawYAxis(p, 0, "%.2f");
+
+  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  const float half = std::max(barW * 0.35f, 0.5f);
+  const sChartSettings& s = m_settings;
+  if (m_style == "Line") {
+    DrawSeries(p, r, m_close, s.foreColor, false, 0);
+  } else {
+    for (long i = r.first; i <= r.last; ++i) {
+      const size_t t = static_cast<size_t>(i);
+      if (!HasValue(m_close[t]) || !HasValue(m_open[t])) continue;
+      const bool up = m_close[t] >= m_open[t];
+      const uint32_t color = up ? s.upTickColor : s.downTickColor;
+      const float xx = p.x + (static_cast<float>(i - r.first) + 0.5f) * barW;
+      const float yh = PanelY(p, m_high[t]), yl = PanelY(p, m_low[t]);
+      const float yo = PanelY(p, m_open[t]), yc = PanelY(p, m_close[t]);
+      if (m_style == "CandleStick") {
+        m_list.items.push_back(Line(xx, yh, xx, yl, s.foreColor, 1, false, 0));
+        m_list.items.push_back(Rect(xx - half, yo, xx + half, yc, s.foreColor, color, 0));
+      } else {
+        m_list.items.push_back(Line(xx, yh, xx, yl, color, 1, false, 0));
+        m_list.items.push_back(Line(xx - half, yo, xx, yo, color, 1, false, 0));
+        m_list.items.push_back(Line(xx, yc, xx + half, yc, color, 1, false, 0));
+      }
+    }
+  }
+  for (const auto& c : m_cache) {
+    if (c.info->place != IndicatorPlace::kOverlay) continue;
+    const uint32_t color = LineColor(c, 0);
+    if (c.fn == finance::ParabolicSar) {
+      const auto& v = c.out.lines[0].values;
+      for (long i = r.first; i <= r.last && static_cast<size_t>(i) < v.size(); ++i) {
+        if (!HasValue(v[static_cast<size_t>(i)])) continue;
+        const float xx = p.x + (static_cast<float>(i - r.first) + 0.5f) * barW;
+        const float yy = PanelY(p, v[static_cast<size_t>(i)]);
+        DlItem dot = Rect(xx - 2, yy - 2, xx + 2, yy + 2, color, color, 0);
+        dot.kind = DlKind::kEllipse;
+        m_list.items.push_back(std::move(dot));
+      }
+      continue;
+    }
+    for (size_t k = 0; k < c.out.lines.size(); ++k)
+      DrawSeries(p, r, c.out.lines[k].values, c.out.band ? color : LineColor(c, k), false, 0);
+  }
+  DrawStudyLines(p);
+  DrawLastPrice(p);
+  DrawLegend(p, r);
+}
+
+void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int panelIndex) {
+  DlPanel& p = m_list.panels[static_cast<size_t>(panelIndex)];
+  (void)pIn;
+  double hi = 0;
+  for (long i = r.first; i <= r.last; ++i)
+    if (HasValue(m_scaledVolume[static_cast<size_t>(i)]))
+      hi = std::max(hi, m_scaledVolume[static_cast<size_t>(i)]);
+  p.yMin = 0;
+  p.yMax = hi > 0 ? hi * 1.1 : 1;
+  DrawYAxis(p, panelIndex, nullptr);
+  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  for (long i = r.first; i <= r.last; ++i) {
+    const size_t t = static_cast<size_t>(i);
+    const double v = m_scaledVolume[t];
+    if (!HasValue(v)) continue;
+    const double d = t > 0 && HasValue(m_close[t - 1]) ? m_close[t] - m_close[t - 1] : 0.0;
+    const uint32_t color = d > 0   ? m_settings.upTickColor
+                           : d < 0 ? m_settings.downTickColor
+                                   : m_settings.customVolumeColor;
+    const float xx = p.x + (static_cast<float>(i - r.first) + 0.5f) * barW;
+    m_list.items.push_back(Rect(xx - barW * 0.35f, PanelY(p, 0), xx + barW * 0.35f, PanelY(p, v),
+                                kNoColor, color, panelIndex));
+  }
+  const size_t last = static_cast<size_t>(r.last);
+  std::string text = "Vol";
+  if (HasValue(m_scaledVolume[last]))
+    text += ": " + finance::FormatLegendNumber(m_scaledVolume[last]) + m_volumeUnit;
+  m_list.items.push_back(
+      Text(p.x + 4, p.y + 8, text, m_settings.foreColor, DlAlign::kLeft, panelIndex));
+}
+
+void FChartCtrl::DrawIndicatorPanel(const DlPanel& pIn, const sVisibleRange& r, const sCached& c,
+                                    int panelIndex) {
+  DlPanel& p = m_list.panels[static_cast<size_t>(panelIndex)];
+  (void)pIn;
+  if (HasValue(c.out.axisMin) && HasValue(c.out.axisMax)) {
+    p.yMin = c.out.axisMin, p.yMax = c.out.axisMax;
+  } else {
+    double lo = NoValue, hi = -NoValue;
+    for (const auto& l : c.out.lines)
+      for (long i = r.first; i <= r.last && static_cast<size_t>(i) < l.values.size(); ++i) {
+        const double v = l.values[static_cast<size_t>(i)];
+        if (HasValue(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+      }
+    for (double m : c.out.marks) lo = std::min(lo, m), hi = std::max(hi, m);
+    if (!(hi >= lo)) lo = 0, hi = 1;
+    if (hi == lo) lo -= 1, hi += 1;
+    const double pad = (hi - lo) * 0.05;
+    p.yMin = lo - pad, p.yMax = hi + pad;
+  }
+  DrawYAxis(p, panelIndex, nullptr);
+  for (double m : c.out.marks) {
+    const float yy = PanelY(p, m);
+    m_list.items.push_back(Line(p.x, yy, p.x + p.w, yy, m_settings.foreColor, 1, true, panelIndex));
+  }
+  for (size_t k = 0; k < c.out.lines.size(); ++k)
+    DrawSeries(p, r, c.out.lines[k].values, LineColor(c, k), c.out.lines[k].bars, panelIndex);
+  // The library's legend: each series with its last value, in its colour.
+  float lx = p.x + 4;
+  for (size_t k = 0; k < c.out.lines.size(); ++k) {
+    const std::string text = finance::LegendText(c.out, k);
+    if (text.empty()) continue;
+    m_list.items.push_back(Text(lx, p.y + 8, text, LineColor(c, k), DlAlign::kLeft, panelIndex));
+    lx += static_cast<float>(text.size()) * 6 + 10;
+  }
+}
+
+void FChartCtrl::DrawLegend(const DlPanel& p, const sVisibleRange& r) {
+  if (!m_settings.panelBorder) {
+    // Static legend: last bar's prices and each overlay with its last value.
+    const size_t last = static_cast<size_t>(r.last);
+    std::string text = "Op:" + finance::FormatLegendNumber(m_open[last]) +
+                       ", Hi:" + finance::FormatLegendNumber(m_high[last]) +
+                       ", Lo:" + finance::FormatLegendNumber(m_low[last]) +
+                       ", Cl:" + finance::FormatLegendNumber(m_close[last]);
+    for (const auto& c : m_cache)
+      if (c.info->place == IndicatorPlace::kOverlay) text += "   " + finance::LegendText(c.out, 0);
+    DlItem t = Text(p.x + 4, p.y + 8, text, m_settings.foreColor, DlAlign::kLeft, 0);
+    t.fill = kLegendGrey;
+    m_list.items.push_back(std::move(t));
+    return;
+  }
+  const long bar = m_mouseBar >= r.first && m_mouseBar <= r.last ? m_mouseBar : r.last;
+  DlItem legend;
+  legend.kind = DlKind::kRichText;
+  legend.x0 = p.x + 2, legend.y0 = p.y + 2;
+  legend.x1 = p.x + p.w - 2, legend.y1 = p.y + p.h - 2;
+  legend.fill = kLegendGrey;
+  legend.pen = m_settings.foreColor;
+  legend.clip = 0;
+  legend.runs = ParseMarkup(LegendMarkup(static_cast<size_t>(bar)), m_settings.foreColor);
+  m_list.items.push_back(std::move(legend));
+}
+
+void FChartCtrl::DrawLastPrice(const DlPanel& p) {
+  if (!(m_lastPrice > 0) || m_lastPrice < p.yMin || m_lastPrice > p.yMax) return;
+  const float yy = PanelY(p, m_lastPrice);
+  m_list.items.push_back(Line(p.x, yy, p.x + p.w, yy, m_settings.foreColor, 1, true, 0));
+  const float right = p.x + p.w;
+  DlItem box =
+      Rect(right - 52, yy - 7, right, yy + 7, m_settings.foreColor, m_settings.customOneColor);
+  m_list.items.push_back(std::move(box));
+  m_list.items.push_back(
+      Text(right - 2, yy, Format("%.2f", m_lastPrice), m_settings.foreColor, DlAlign::kRight));
+}
+
+void FChartCtrl::DrawStudyLines(const DlPanel& p) {
+  for (const auto& l : m_lines) DrawStudyLine(p, l);
+  if (m_dragging && m_tool != kToolNone) {
+    sStudyLine rubber{m_tool,        BarAtX(m_ax1),   PriceAtY(m_ay1),
+                      BarAtX(m_ax2), PriceAtY(m_ay2), m_settings.trendLineColor};
+    DrawStudyLine(p, rubber);
+  }
+}
+
+void FChartCtrl::DrawStudyLine(const DlPanel& p, const sStudyLine& l) {
+  const float X1 = XOfBar(l.x1), X2 = XOfBar(l.x2);
+  const float Y1 = PanelY(p, l.p1), Y2 = PanelY(p, l.p2);
+  const uint32_t c = l.color;
+  const float right = p.x + p.w;
+  // A ray from (X1, Y1) through (bx, by) to the right edge.
+  auto ray = [&](float bx, float by) {
+    float ex = right, ey = by;
+    if (bx != X1) ey = Y1 + (by - Y1) * (right - X1) / (bx - X1);
+    if (bx < X1) ex = bx, ey = by;
+    m_list.items.push_back(Line(X1, Y1, ex, ey, c, 2, false, 0));
+  };
+  auto highLow = [&](double& hi, double& lo) {
+    const long a = std::max(0L, std::lround(std::min(l.x1, l.x2)));
+    const long b = std::min(static_cast<long>(BarCount()) - 1, std::lround(std::max(l.x1, l.x2)));
+    hi = -NoValue, lo = NoValue;
+    for (long i = a; i <= b; ++i) {
+      const size_t t = static_cast<size_t>(i);
+      if (HasValue(m_high[t])) hi = std::max(hi, m_high[t]);
+      if (HasValue(m_low[t])) lo = std::min(lo, m_low[t]);
+    }
+    return hi >= lo;
+  };
+  switch (l.tool) {
+    case kToolTrendLine:
+      m_list.items.push_back(Line(X1, Y1, X2, Y2, c, 2, false, 0));
+      break;
+    case kToolHorizontalLine:
+      m_list.items.push_back(Line(p.x, Y1, right, Y1, c, 2, false, 0));
+      break;
+    case kToolRectangle:
+      m_list.items.push_back(Rect(X1, Y1, X2, Y2, c, kNoColor, 0));
+      break;
+    case kToolEllipse: {
+      DlItem e = Rect(X1, Y1, X2, Y2, c, kNoColor, 0);
+      e.kind = DlKind::kEllipse;
+      e.penWidth = 2;
+      m_list.items.push_back(std::move(e));
+      break;
+    }
+    case kToolSpeedLines: {
+      ray(X2, Y2);
+      for (double price : SpeedLinePrices(l.p1, l.p2)) ray(X2, PanelY(p, price));
+      break;
+    }
+    case kToolFibonacciFan:
+      for (double price : FibonacciFanPrices(l.p1, l.p2)) ray(X2, PanelY(p, price));
+      break;
+    case kToolFibonacciArcs:
+      for (double price : FibonacciFanPrices(l.p1, l.p2)) {
+        const float radius = std::fabs(PanelY(p, price) - Y2);
+        DlItem arc = Rect(X2 - radius, Y2 - radius, X2 + radius, Y2 + radius, c, kNoColor, 0);
+        arc.kind = DlKind::kArc;
+        arc.penWidth = 2;
+        arc.startDeg = l.p1 >= l.p2 ? 0 : 180;  // open towards the first anchor
+        arc.spanDeg = 180;
+        m_list.items.push_back(std::move(arc));
+      }
+      break;
+    case kToolFibonacciRetracements:
+      for (const sLevel& lv : FibonacciRetracementLevels(l.p1, l.p2)) {
+        AddHLine(p, X1, X2, lv.price, c, false);
+        DlItem t =
+            Text(std::max(X1, X2) - 2, PanelY(p, lv.price) - 6, lv.label, c, DlAlign::kRight, 0);
+        m_list.items.push_back(std::move(t));
+      }
+      break;
+    case kToolFibonacciTimeZones: {
+      const auto xs = FibonacciTimeZoneOffsets(l.x1, l.x2);
+      for (size_t k = 0; k < xs.size(); ++k) {
+        const float xx = XOfBar(xs[k]);
+        m_list.items.push_back(Line(xx, p.y, xx, p.y + p.h, c, 2, k != 0 && k + 1 != xs.size(), 0));
+      }
+      break;
+    }
+    case kToolTironeLevels:
+    case kToolQuadrantLines: {
+      double hi, lo;
+      if (!highLow(hi, lo)) break;
+      const auto levels =
+          l.tool == kToolTironeLevels ? TironeLevels(hi, lo) : QuadrantLevels(hi, lo);
+      for (const sLevel& lv : levels) AddHLine(p, X1, X2, lv.price, c, lv.dashed);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace kovo

@@ -1,0 +1,123 @@
+#include "gui/charts/fchart_widget.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "gui/charts/chart_painter.h"
+
+namespace kovo::gui {
+namespace {
+
+void FillMenu(QMenu& menu, const sMenuItem& item, FChartCtrl& chart) {
+  for (const sMenuItem& child : item.items) {
+    const QString text = QString::fromStdString(child.text);
+    if (!child.items.empty()) {
+      FillMenu(*menu.addMenu(text), child, chart);
+      continue;
+    }
+    QAction* action = menu.addAction(text);
+    action->setData(child.id);
+    action->setCheckable(chart.IsChecked(child.id));
+    action->setChecked(chart.IsChecked(child.id));
+  }
+}
+
+}  // namespace
+
+FChartWidget::FChartWidget(FChartCtrl& chart, QWidget* parent) : QWidget(parent), m_chart(chart) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  m_chart.SetBitmapWriter([this](const std::string& path) {
+    return SaveDisplayListBitmap(m_chart.BuildDisplayList(), path);
+  });
+  m_chart.BuildContextMenu();
+}
+
+void FChartWidget::SyncSize() {
+  m_chart.SetPaneSize(width() + 2, height() + 15);
+}
+
+QImage FChartWidget::Render() {
+  SyncSize();
+  return RenderDisplayList(m_chart.BuildDisplayList());
+}
+
+void FChartWidget::paintEvent(QPaintEvent*) {
+  SyncSize();
+  QPainter painter(this);
+  PaintDisplayList(painter, m_chart.BuildDisplayList());
+}
+
+void FChartWidget::resizeEvent(QResizeEvent*) {
+  SyncSize();
+}
+
+void FChartWidget::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  m_chart.OnMouseMove(p.x(), p.y(), event->buttons() & Qt::LeftButton);
+  update();
+}
+
+void FChartWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint p = event->position().toPoint();
+  m_chart.OnMouseDown(p.x(), p.y());
+  update();
+}
+
+void FChartWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint p = event->position().toPoint();
+  m_chart.OnMouseUp(p.x(), p.y());
+  update();
+}
+
+void FChartWidget::leaveEvent(QEvent*) {
+  m_chart.OnMouseLeave();
+  update();
+}
+
+void FChartWidget::keyPressEvent(QKeyEvent* event) {
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  int command = 0;
+  switch (event->key()) {
+    case Qt::Key_Z:
+      command = ctrl ? (shift ? chart_cmd::kZoomOut : chart_cmd::kZoomIn) : 0;
+      break;
+    case Qt::Key_C:
+      command = ctrl ? (shift ? chart_cmd::kZoomOutCursor : chart_cmd::kZoomInCursor) : 0;
+      break;
+    case Qt::Key_X:
+      command = ctrl ? chart_cmd::kResetZoom : 0;
+      break;
+    case Qt::Key_N:
+      command = ctrl ? chart_cmd::kRecentCandles : 0;
+      break;
+    case Qt::Key_Left:
+      m_chart.OnKeyLeft();
+      break;
+    case Qt::Key_Right:
+      m_chart.OnKeyRight();
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  if (command) m_chart.OnCommand(command);
+  update();
+}
+
+void FChartWidget::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  FillMenu(menu, m_chart.ContextMenu(), m_chart);
+  if (QAction* chosen = menu.exec(event->globalPos())) {
+    m_chart.OnCommand(chosen->data().toInt());
+    update();
+  }
+}
+
+}  // namespace kovo::gui

@@ -1,0 +1,443 @@
+#include "charts/fchart_ctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include "chart_test_util.h"
+#include "charts/chart_time.h"
+#include "fakes/recording_dialogs.h"
+#include "fakes/temp_dir.h"
+
+namespace kovo {
+namespace {
+
+using test::FillBars;
+using test::RecordingDialogs;
+using test::TempDir;
+
+class FChartCtrlTest : public ::testing::Test {
+ protected:
+  void WriteSetting(const char* key, const char* value) {
+    ASSERT_EQ(m_files.Write(kChartSettingSection, key, value, kChartSettingsFile,
+                            SettingsLocation::kUserFolder),
+              1);
+  }
+  size_t Count(DlKind kind, int clip) const {
+    const auto& items = m_chart.BuildDisplayList().items;
+    return static_cast<size_t>(std::count_if(items.begin(), items.end(), [&](const DlItem& it) {
+      return it.kind == kind && it.clip == clip;
+    }));
+  }
+
+  TempDir m_dir;
+  CSettingsFiles m_files{SettingsPaths{m_dir.Path(), m_dir.Path(), "u"}};
+  RecordingDialogs m_dialogs;
+  std::vector<std::string> m_errors;
+  mutable FChartCtrl m_chart{m_files, m_dialogs,
+                             [this](std::string_view e) { m_errors.emplace_back(e); }};
+};
+
+TEST_F(FChartCtrlTest, SettingsDefaultsAndStoredValues) {
+  // No section at all: every default.
+  sChartSettings s = LoadChartSettings(m_files);
+  EXPECT_EQ(s.foreColor, 0xFFFFFFu);
+  EXPECT_EQ(s.gridColor, 0x4B4B4Bu);
+  EXPECT_EQ(s.upTickColor, 0x00D900u);
+  EXPECT_TRUE(s.panelBorder);
+  EXPECT_FALSE(s.leftAlign);
+  EXPECT_TRUE(s.tooltipAlways);
+  WriteSetting("GRID_COLOR", "255");
+  WriteSetting("LEFT_ALGN_CHECK", "TRUE");
+  WriteSetting("SHOW_XGRID", "FALSE");
+  WriteSetting("SHOW_TOOLTIP_ALWAYS", "no");
+  s = LoadChartSettings(m_files);
+  EXPECT_EQ(s.gridColor, 0x0000FFu);
+  EXPECT_TRUE(s.leftAlign);
+  EXPECT_FALSE(s.showXGrid);
+  EXPECT_TRUE(s.tooltipAlways);  // only "FALSE" turns it off
+}
+
+TEST_F(FChartCtrlTest, PanelSizesAndMarginsFollowTheControl) {
+  m_chart.SetPaneSize(802, 615);  // W 800, H 600
+  m_chart.SetVolumePanel(false);
+  sChartLayout l = m_chart.Layout();
+  EXPECT_EQ(l.width, 800);
+  EXPECT_EQ(l.pricePanelHeight, 600);
+  EXPECT_EQ(l.mainPlotHeight, 540);
+  EXPECT_EQ(l.indicatorArea, 0);
+  // Volume plus two indicator panels: A = 600/3 = 200, each 200/3 = 66; an overlay adds none.
+  m_chart.SetVolumePanel(true);
+  m_chart.AddIndicatorByCommand(3458);
+  m_chart.AddIndicatorByCommand(3446);
+  m_chart.AddIndicator("Bollinger Band", {});
+  l = m_chart.Layout();
+  EXPECT_EQ(l.lowerPanels, 3);
+  EXPECT_EQ(l.indicatorArea, 200);
+  EXPECT_EQ(l.lowerPanelHeight, 66);
+  EXPECT_EQ(l.pricePanelHeight, 400);
+  EXPECT_EQ(l.mainPlotHeight, 340);
+  EXPECT_EQ(l.marginLeft, 20);
+  EXPECT_EQ(l.marginTop, 40);
+  WriteSetting("LEFT_ALGN_CHECK", "TRUE");
+  m_chart.ReloadSettings();
+  l = m_chart.Layout();
+  EXPECT_EQ(l.marginLeft, 50);
+  EXPECT_EQ(l.marginTop, 10);
+  EXPECT_EQ(l.marginBottom, 40);
+}
+
+TEST_F(FChartCtrlTest, VisibleRangeKeepsTheLiveSlotUntilATick) {
+  FillBars(m_chart, 100);  // count 101
+  EXPECT_EQ(m_chart.VisibleRange().first, 0);
+  EXPECT_EQ(m_chart.VisibleRange().last, 99);
+  EXPECT_FALSE(m_chart.ScrollEnabled());  // all bars visible
+  m_chart.SetViewPort(0.5, 0.5);
+  // floor(100 * 0.5) = 50; min(ceil(100 * 1.0), 99) = 99.
+  EXPECT_EQ(m_chart.VisibleRange().first, 50);
+  EXPECT_EQ(m_chart.VisibleRange().last, 99);
+  EXPECT_TRUE(m_chart.ScrollEnabled());
+  m_chart.OnCommand(11514);  // a tool switches scrolling off
+  EXPECT_FALSE(m_chart.ScrollEnabled());
+  // A tick opens the live bar: floor(101 * 0.5) = 50; min(ceil(101), 100) = 100.
+  m_chart.UpdateBar(100, {63'900'006'000.0, 201, 199, 200, 200, 10});
+  EXPECT_TRUE(m_chart.LiveBarOpen());
+  EXPECT_EQ(m_chart.VisibleRange().first, 50);
+  EXPECT_EQ(m_chart.VisibleRange().last, 100);
+}
+
+TEST_F(FChartCtrlTest, ZoomSteps) {
+  FillBars(m_chart, 20);
+  m_chart.ZoomIn();  // 20 bars visible: nothing
+  EXPECT_EQ(m_chart.ViewWidth(), 1.0);
+  EXPECT_EQ(m_chart.ViewLeft(), 0.0);
+
+  FillBars(m_chart, 40);
+  m_chart.ZoomIn();  // step 0.5: the newer half stays
+  EXPECT_EQ(m_chart.ViewWidth(), 0.5);
+  EXPECT_EQ(m_chart.ViewLeft(), 0.5);
+  EXPECT_EQ(m_chart.ArrowStep(), 0.5);
+  m_chart.ZoomIn();  // 20 visible now: refused
+  EXPECT_EQ(m_chart.ViewWidth(), 0.5);
+  m_chart.ZoomOut();  // 0.5 + 0.5 <= 1: width 1, left 0
+  EXPECT_EQ(m_chart.ViewWidth(), 1.0);
+  EXPECT_EQ(m_chart.ViewLeft(), 0.0);
+  m_chart.ZoomOut();  // step is now 1.0: whole series
+  EXPECT_EQ(m_chart.ViewWidth(), 1.0);
+
+  FillBars(m_chart, 100);
+  m_chart.OnCommand(chart_cmd::kRecentCandles);
+  EXPECT_DOUBLE_EQ(m_chart.ViewWidth(), 0.25);
+  EXPECT_DOUBLE_EQ(m_chart.ViewLeft(), 0.75);
+  EXPECT_EQ(m_chart.VisibleRange().Count(), 25);
+  m_chart.OnKeyLeft();
+  EXPECT_DOUBLE_EQ(m_chart.ViewLeft(), 0.5);
+  m_chart.OnKeyRight();
+  m_chart.OnKeyRight();  // 0.75 + 0.5 > 1: stops at 1 - width
+  EXPECT_DOUBLE_EQ(m_chart.ViewLeft(), 0.75);
+  FillBars(m_chart, 10);
+  m_chart.ShowRecentCandles();
+  EXPECT_EQ(m_chart.ViewWidth(), 1.0);
+  EXPECT_EQ(m_chart.ViewLeft(), 0.0);
+
+  m_chart.OnCommand(chart_cmd::kZoomInCursor);
+  EXPECT_EQ(m_chart.MouseMode(), 3);
+  EXPECT_TRUE(m_chart.IsChecked(chart_cmd::kZoomInCursor));
+  m_chart.OnCommand(chart_cmd::kResetZoom);
+  EXPECT_EQ(m_chart.MouseMode(), 0);
+}
+
+TEST_F(FChartCtrlTest, LegendMarkupWithChangeAndLevels) {
+  FillBars(m_chart, 3);  // closes 100.5, 101.5, 102.5
+  m_chart.Owner().showLevels = true;
+  m_chart.Owner().prevHigh = 110;
+  m_chart.Owner().prevLow = 90;
+  m_chart.Owner().prevClose = 100;
+  const std::string s = m_chart.LegendMarkup(1);
+  EXPECT_NE(s.find("      <*block*>Open: 101.0000, High: 102.0000, Low: 100.0000, Close: 101.5000"),
+            std::string::npos)
+      << s;
+  // Change 1 against 101.5: 1 * 100 / 101.5 = 0.985 %.
+  EXPECT_NE(s.find("  <*font,color=008800*><*img=@triangle,width=8,color=008800*>1.0000 (0.99%)"
+                   "<*/font*>"),
+            std::string::npos);
+  // P = (110 + 90 + 100)/3 = 100; R1 = 200 - 90; R2 = 100 + 20; S1 = 200 - 110; S2 = 100 - 20.
+  EXPECT_NE(s.find(",  Pt: 100.0000,  Rt1: 110.0000,  Rt2: 120.0000,  St1: 90.0000,  St2: 80.0000"),
+            std::string::npos);
+  // Bar 1 is 09:16 on 2025-12-09: days since 1970 plus the 719,162 days from 0001-01-01.
+  const auto day = std::chrono::sys_days{std::chrono::year{2025} / 12 / 9};
+  EXPECT_EQ((day.time_since_epoch().count() + 719162) * 86400.0 + 9 * 3600 + 16 * 60,
+            m_chart.Bar(1).time);
+  EXPECT_NE(s.find("<*font=arialbd.ttf*>[12/09/25 09:16]<*/font*>"), std::string::npos);
+  // The first bar has nothing to compare with.
+  EXPECT_EQ(m_chart.LegendMarkup(0).find("triangle"), std::string::npos);
+
+  // A close not yet known shows no levels.
+  m_chart.Owner().prevClose = -1;
+  EXPECT_EQ(m_chart.LegendMarkup(1).find("Pt:"), std::string::npos);
+  m_chart.Owner().prevClose = 100;
+  m_chart.Owner().showLevels = false;
+  EXPECT_EQ(m_chart.LegendMarkup(1).find("Pt:"), std::string::npos);
+
+  // A falling bar and an indicator layer.
+  m_chart.UpdateBar(1, {m_chart.Bar(1).time, 100, 98, 99, 99, 5});
+  sIndicatorParams red;
+  red.color = 0x00FF00;
+  m_chart.AddIndicator("SMA:2", {red.param1, red.param2, red.param3, red.param4, "", 0x00FF00, 2});
+  m_chart.BuildDisplayList();
+  const std::string down = m_chart.LegendMarkup(2);
+  // SMA(2) at bar 2: (99 + 102.5) / 2 = 100.75.
+  EXPECT_NE(down.find("<*br*><*block*><*img=@square,width=8,edgeColor=000000,color=00FF00*> "
+                      "SMA (2): 100.7500<*/*>"),
+            std::string::npos)
+      << down;
+  // 99 - 100.5 = -1.5; -1.5 * 100 / 99 = -1.52 %.
+  EXPECT_NE(
+      m_chart.LegendMarkup(1).find(
+          "<*font,color=CC0000*><*img=@invertedtriangle,width=8,color=CC0000*>-1.5000 (-1.52%)"),
+      std::string::npos);
+  EXPECT_EQ(m_chart.LegendMarkup(3), "");  // the empty live slot
+}
+
+TEST_F(FChartCtrlTest, StudyLineGeometry) {
+  const auto fib = FibonacciRetracementLevels(200, 100);
+  ASSERT_EQ(fib.size(), 8u);
+  EXPECT_DOUBLE_EQ(fib[0].price, 200);     // 0.0 %
+  EXPECT_NEAR(fib[5].price, 138.2, 1e-9);  // 61.8 %: 100 + 100 * 38.2 / 100
+  EXPECT_DOUBLE_EQ(fib[7].price, 100);     // 100 %
+  EXPECT_EQ(fib[5].label, "138.20 (61.8%)");
+  EXPECT_EQ(fib[6].label, "161.80(38.2%)");
+  EXPECT_EQ(fib[7].label, "100.00 (100%)");
+  EXPECT_EQ(FibonacciTimeZoneOffsets(10, 78),
+            (std::vector<double>{10, 12, 14, 16, 20, 26, 36, 52, 78}));  // unit 68/34 = 2
+  const auto tirone = TironeLevels(120, 90);
+  EXPECT_DOUBLE_EQ(tirone[0].price, 110);
+  EXPECT_DOUBLE_EQ(tirone[1].price, 105);
+  EXPECT_DOUBLE_EQ(tirone[2].price, 100);
+  const auto quad = QuadrantLevels(120, 90);
+  ASSERT_EQ(quad.size(), 5u);
+  EXPECT_DOUBLE_EQ(quad[1].price, 112.5);
+  EXPECT_FALSE(quad[2].dashed);
+  EXPECT_TRUE(quad[0].dashed && quad[4].dashed);
+  const auto fan = FibonacciFanPrices(200, 100);
+  EXPECT_NEAR(fan[0], 138.2, 1e-9);
+  EXPECT_NEAR(fan[1], 150, 1e-9);
+  const sPivotLevels p = PivotLevels(110, 90, 100);
+  EXPECT_DOUBLE_EQ(p.pivot, 100);
+  EXPECT_DOUBLE_EQ(p.r1, 110);
+  EXPECT_DOUBLE_EQ(p.r2, 120);
+  EXPECT_DOUBLE_EQ(p.s1, 90);
+  EXPECT_DOUBLE_EQ(p.s2, 80);
+}
+
+TEST_F(FChartCtrlTest, DrawingStudyLinesWithTheMouse) {
+  m_chart.SetPaneSize(602, 415);
+  m_chart.SetVolumePanel(false);
+  FillBars(m_chart, 50);
+  m_chart.BuildDisplayList();
+  m_chart.OnCommand(11520);  // FibonacciTimeZones
+  EXPECT_EQ(m_chart.DrawingTool(), kToolFibonacciTimeZones);
+  const float x1 = m_chart.XOfBar(5), x2 = m_chart.XOfBar(39);
+  const float y = m_chart.YOfPrice(120);
+  m_chart.OnMouseDown(static_cast<int>(x1), static_cast<int>(y));
+  m_chart.OnMouseMove(static_cast<int>(x2), static_cast<int>(y), true);
+  m_chart.OnMouseUp(static_cast<int>(x2), static_cast<int>(y));
+  ASSERT_EQ(m_chart.StudyLines().size(), 1u);
+  const sStudyLine& l = m_chart.StudyLines()[0];
+  EXPECT_NEAR(l.x1, 5, 0.1);
+  EXPECT_NEAR(l.x2, 39, 0.1);
+  EXPECT_NEAR(l.p1, 120, 0.5);
+  EXPECT_EQ(l.color, 0xFF8000u);
+  // Nine vertical lines, solid at both ends, dashed between.
+  std::vector<const DlItem*> zones;
+  for (const DlItem& it : m_chart.BuildDisplayList().items)
+    if (it.kind == DlKind::kLine && it.penWidth == 2 && it.x0 == it.x1) zones.push_back(&it);
+  ASSERT_EQ(zones.size(), 9u);
+  EXPECT_FALSE(zones.front()->dashed);
+  EXPECT_FALSE(zones.back()->dashed);
+  EXPECT_TRUE(zones[4]->dashed);
+
+  m_chart.OnCommand(chart_cmd::kRemoveAllSymbols);
+  EXPECT_TRUE(m_chart.StudyLines().empty());
+  EXPECT_EQ(m_chart.DrawingTool(), kToolNone);
+}
+
+TEST_F(FChartCtrlTest, ContextMenuIsBuiltOnceAndReportsFailures) {
+  m_chart.BuildContextMenu();
+  const sMenuItem& menu = m_chart.ContextMenu();
+  auto find = [](const sMenuItem& m, int id) -> const sMenuItem* {
+    for (const auto& it : m.items) {
+      if (it.id == id) return &it;
+      for (const auto& sub : it.items)
+        if (sub.id == id) return &sub;
+    }
+    return nullptr;
+  };
+  ASSERT_NE(find(menu, 11525), nullptr);
+  EXPECT_EQ(find(menu, 11525)->text, "Horizantal Line");
+  EXPECT_EQ(find(menu, 11554)->text, "Zoom Out\t\t\t\t\tCtrl+Shift+Z");
+  EXPECT_EQ(find(menu, 3029)->text, "&Show Volume Panel");
+  EXPECT_EQ(find(menu, 11535)->text, "Candle");
+  const size_t items = menu.items.size();
+  m_chart.BuildContextMenu([](std::string_view) { return false; });  // already built
+  EXPECT_EQ(m_chart.ContextMenu().items.size(), items);
+
+  FChartCtrl failing(m_files, m_dialogs, [this](std::string_view e) { m_errors.emplace_back(e); });
+  failing.BuildContextMenu(
+      [](std::string_view which) { return which != "Style" && which != "SupResist"; });
+  EXPECT_EQ(m_dialogs.MessageBoxTexts(),
+            std::vector<std::string>{"Failed To Create Chart Style Menu"});
+  EXPECT_EQ(m_errors, std::vector<std::string>{"Failed To Create SupResistMenu Menu"});
+  EXPECT_EQ(find(failing.ContextMenu(), 11533), nullptr);
+  EXPECT_NE(find(failing.ContextMenu(), 11514), nullptr);
+}
+
+TEST_F(FChartCtrlTest, CommandsAddIndicatorsAndSaveBitmaps) {
+  EXPECT_TRUE(m_chart.OnCommand(3458));
+  EXPECT_FALSE(m_chart.AddIndicatorByCommand(3463));  // no indicator has it
+  m_chart.OnCommand(3465);
+  m_chart.OnCommand(3465);
+  m_chart.OnCommand(3466);
+  EXPECT_EQ(m_chart.IndicatorNames(),
+            (std::vector<std::string>{"RSI", "Parabolic Sar:1", "Parabolic Sar:2", "SMA:20"}));
+  EXPECT_EQ(m_chart.CommandOf("Parabolic Sar:2"), 3465);
+  EXPECT_TRUE(m_chart.RemoveIndicator("Parabolic Sar:1"));
+  EXPECT_FALSE(m_chart.RemoveIndicator("Parabolic Sar:1"));
+  EXPECT_FALSE(m_chart.AddIndicator("Unknown", {}));
+
+  m_chart.OnCommand(chart_cmd::kStyleStandard);
+  EXPECT_EQ(m_chart.StyleName(), "OHLC");
+  EXPECT_TRUE(m_chart.IsChecked(chart_cmd::kStyleStandard));
+  EXPECT_FALSE(m_chart.IsChecked(chart_cmd::kStyleCandle));
+  m_chart.OnCommand(chart_cmd::kVolumePanel);
+  EXPECT_FALSE(m_chart.VolumePanel());
+  m_chart.Owner().isHistorical = true;
+  m_chart.OnCommand(chart_cmd::kShowLevels);  // historical windows keep levels off
+  EXPECT_FALSE(m_chart.Owner().showLevels);
+  EXPECT_FALSE(m_chart.OnCommand(chart_cmd::kLockScrip));  // the window's
+
+  std::string written;
+  m_chart.SetBitmapWriter([&](const std::string& path) {
+    written = path;
+    return true;
+  });
+  m_dialogs.AnswerFile("/tmp/chart");
+  m_chart.OnCommand(chart_cmd::kSaveBitmap);
+  EXPECT_EQ(written, "/tmp/chart.bmp");
+  ASSERT_EQ(m_dialogs.Calls().back().kind, RecordingDialogs::Kind::kSaveFile);
+  EXPECT_EQ(m_dialogs.Calls().back().caption, "Chart Files (*.bmp)|*.bmp||");
+  written.clear();
+  m_chart.OnCommand(chart_cmd::kSaveBitmap);  // cancelled
+  EXPECT_EQ(written, "");
+}
+
+TEST_F(FChartCtrlTest, SeriesAreComputedOncePerChangeAndTicksRecomputeTheTail) {
+  FillBars(m_chart, 300);
+  m_chart.AddIndicatorByCommand(3458);  // RSI
+  m_chart.AddIndicator("Bollinger Band", {});
+  m_chart.BuildDisplayList();
+  const size_t computed = m_chart.ComputeCount();
+  EXPECT_EQ(computed, 2u);
+  m_chart.BuildDisplayList();  // a redraw without a change computes nothing
+  m_chart.OnMouseMove(100, 100, false);
+  m_chart.BuildDisplayList();
+  EXPECT_EQ(m_chart.ComputeCount(), computed);
+
+  // A tick opens the live bar; the registry then holds what a fresh chart computes.
+  m_chart.UpdateBar(300, {63'900'018'000.0, 420, 380, 400, 410, 50});
+  const ZintFinanceChart& tail = m_chart.FullChart();
+  EXPECT_EQ(m_chart.ComputeCount(), computed + 2);
+  FChartCtrl fresh(m_files, m_dialogs);
+  FillBars(fresh, 300);
+  fresh.UpdateBar(300, {63'900'018'000.0, 420, 380, 400, 410, 50});
+  fresh.AddIndicatorByCommand(3458);
+  fresh.AddIndicator("Bollinger Band", {});
+  const ZintFinanceChart& full = fresh.FullChart();
+  ASSERT_EQ(tail.Count(), full.Count());
+  for (const char* name : {"RSI (14)", "Bollinger -High", "Bollinger -Low"}) {
+    ASSERT_NE(tail.Find(name), nullptr) << name;
+    ASSERT_EQ(tail.Find(name)->size(), 301u) << name;
+    for (size_t i = 0; i < 301; ++i)
+      EXPECT_NEAR((*tail.Find(name))[i], (*full.Find(name))[i], 1e-6) << name << i;
+  }
+}
+
+TEST_F(FChartCtrlTest, DisplayListHoldsPanelsBarsAndLastPrice) {
+  m_chart.SetPaneSize(802, 615);
+  FillBars(m_chart, 1);
+  EXPECT_TRUE(m_chart.BuildDisplayList().panels.empty());  // fewer than two bars
+
+  FillBars(m_chart, 60);
+  m_chart.OnCommand(chart_cmd::kRecentCandles);  // 25 bars
+  m_chart.AddIndicatorByCommand(3458);
+  m_chart.MarkLastPrice(150.25);
+  const DisplayList& dl = m_chart.BuildDisplayList();
+  ASSERT_EQ(dl.panels.size(), 3u);  // price, RSI, volume
+  EXPECT_EQ(dl.width, 800);
+  EXPECT_EQ(dl.panels[0].y, 40);
+  EXPECT_EQ(dl.panels[0].h, 340);
+  EXPECT_EQ(dl.panels[1].y, 380);
+  EXPECT_EQ(dl.panels[1].h, 100);
+  // One candle body per visible bar, every one rising, on the price panel.
+  size_t bodies = 0;
+  for (const DlItem& it : dl.items)
+    if (it.kind == DlKind::kRect && it.clip == 0 && it.fill == 0x00D900u) ++bodies;
+  EXPECT_EQ(bodies, 25u);
+  EXPECT_EQ(Count(DlKind::kRect, 2), 25u);  // volume bars
+  EXPECT_EQ(dl.panels[1].yMin, 0);          // RSI's fixed axis
+  EXPECT_EQ(dl.panels[1].yMax, 100);
+  // Bars 35..59 rise from 134 to 160: the last price mark is in range.
+  const bool marked = std::any_of(dl.items.begin(), dl.items.end(), [](const DlItem& it) {
+    return it.kind == DlKind::kText && it.text == "150.25";
+  });
+  EXPECT_TRUE(marked);
+  // The legend follows the mouse as rich text with the bar's date.
+  const auto legend = std::find_if(dl.items.begin(), dl.items.end(),
+                                   [](const DlItem& it) { return it.kind == DlKind::kRichText; });
+  ASSERT_NE(legend, dl.items.end());
+  EXPECT_EQ(legend->fill, 0x80CCCCCCu);
+}
+
+TEST_F(FChartCtrlTest, SemiLogAxisAndExtremePricesDrawSafely) {
+  m_chart.SetPaneSize(602, 415);
+  FillBars(m_chart, 40);
+  sChartSettings s = m_chart.Settings();
+  s.semiLog = true;
+  m_chart.SetSettings(s);
+  const DlPanel p = m_chart.BuildDisplayList().panels[0];
+  ASSERT_TRUE(p.log);
+  // Half way up a log axis is the geometric mean of its ends.
+  EXPECT_NEAR(m_chart.PriceAtY(p.y + p.h / 2), std::sqrt(p.yMin * p.yMax), 1e-6 * p.yMax);
+  EXPECT_NEAR(m_chart.YOfPrice(std::sqrt(p.yMin * p.yMax)), p.y + p.h / 2, 0.01);
+
+  // Prices far beyond the step's precision, and bars without values, still draw.
+  std::vector<double> t{1, 2, 3, 0}, big{1e17, 1e17 + 16, 1e17 + 32, 0};
+  std::vector<double> nv(4, finance::NoValue);
+  m_chart.SetData(t, big, big, big, big, big);
+  EXPECT_FALSE(m_chart.BuildDisplayList().items.empty());
+  m_chart.SetData(t, nv, nv, nv, nv, nv);
+  EXPECT_EQ(m_chart.BuildDisplayList().panels.size(), 2u);
+  EXPECT_EQ(m_chart.LegendMarkup(0), "");
+}
+
+TEST(DisplayListMarkup, RunsCarryColoursShapesAndBreaks) {
+  const auto runs = ParseMarkup(
+      "<*font=arialbd.ttf*>[d]<*/font*>A<*font,color=CC0000*><*img=@invertedtriangle,width=8,"
+      "color=CC0000*>-1<*/font*><*br*><*img=@square,width=8,edgeColor=000000,color=00FF00*> S<*x",
+      0xFFFFFF);
+  ASSERT_EQ(runs.size(), 6u);
+  EXPECT_TRUE(runs[0].bold);
+  EXPECT_EQ(runs[1].text, "A");
+  EXPECT_EQ(runs[1].color, 0xFFFFFFu);
+  EXPECT_EQ(runs[2].shape, sTextRun::Shape::kInvertedTriangle);
+  EXPECT_EQ(runs[3].color, 0xCC0000u);
+  EXPECT_TRUE(runs[4].lineBreak);
+  EXPECT_EQ(runs[4].color, 0x00FF00u);
+  EXPECT_EQ(runs[5].text, " S<*x");  // an unterminated tag stays text
+}
+
+}  // namespace
+}  // namespace kovo
