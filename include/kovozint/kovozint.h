@@ -109,6 +109,56 @@ KOVO_PLUGIN_API int32_t check_for_updates(void);
 /* Ends the session; a second call does nothing. */
 KOVO_PLUGIN_API void ExitKovoPlugin(void);
 
+/* ---- order API -------------------------------------------------------------
+ * For strategy programs in the host's process, on any thread. A program
+ * opens an API script, then places, modifies, cancels and queries orders by
+ * its own unique reference numbers. Refusals and failures are written to the
+ * host's log; none of these functions returns a status. */
+
+/* An open API script; opaque. */
+typedef struct sApiScript sApiScript;
+
+/* Opens a script under scriptName (existing NULL), or renames an open one
+ * and registers the name again. NULL before login. */
+KOVO_PLUGIN_API sApiScript* zint_GetApiScript(sApiScript* existing, const char* scriptName);
+/* Closes a script; always returns NULL so a caller can clear its handle. */
+KOVO_PLUGIN_API sApiScript* zint_deleteApiScript(sApiScript* script);
+/* transactionType "BUY"/"SELL", orderType "LIMIT"/"SL", validity "DAY"/"IOC",
+ * clientId "PRO" for a proprietary order. */
+KOVO_PLUGIN_API void zint_Placeorder(sApiScript* script, const char* transactionType,
+                                     const char* referenceNumber, const char* exchange,
+                                     const char* tradingSymbol, const char* validity,
+                                     const char* orderType, int32_t quantity, double price,
+                                     double triggerPrice, int32_t disclosedQuantity,
+                                     const char* productType, const char* clientId);
+KOVO_PLUGIN_API void zint_Modifyorder(sApiScript* script, const char* referenceNumber,
+                                      const char* validity, const char* orderType,
+                                      int32_t quantity, double price, double triggerPrice,
+                                      int32_t disclosedQuantity);
+KOVO_PLUGIN_API void zint_CancelOrder(sApiScript* script, const char* referenceNumber);
+/* status is "Order Not found" unless the order is known; the numeric
+ * outputs are set only then (NULL ones are skipped). */
+KOVO_PLUGIN_API void zint_GetOrderStatus(sApiScript* script, const char* referenceNumber,
+                                         char* status, size_t statusCapacity,
+                                         int32_t* filledQuantity, double* averagePrice);
+/* "3.5.2.0". */
+KOVO_PLUGIN_API void zint_GetVersion(char* version, size_t versionCapacity);
+/* As above, with strategy texts handed to the host unchanged. */
+KOVO_PLUGIN_API void zint_Placeorder_Stg(sApiScript* script, const char* transactionType,
+                                         const char* referenceNumber, const char* exchange,
+                                         const char* tradingSymbol, const char* validity,
+                                         const char* orderType, int32_t quantity, double price,
+                                         double triggerPrice, int32_t disclosedQuantity,
+                                         const char* productType, const char* clientId,
+                                         const char* strategyText1, const char* strategyText2,
+                                         const char* strategyText3);
+KOVO_PLUGIN_API void zint_Modifyorder_Stg(sApiScript* script, const char* referenceNumber,
+                                          const char* validity, const char* orderType,
+                                          int32_t quantity, double price, double triggerPrice,
+                                          int32_t disclosedQuantity, const char* strategyText);
+KOVO_PLUGIN_API void zint_CancelOrder_Stg(sApiScript* script, const char* referenceNumber,
+                                          const char* strategyText);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin/plugin_info.h"
+#include "plugin/plugin_instance.h"
 #include "plugin/zint_plugin.h"
 
 #ifdef KOVO_WITH_QT
@@ -59,7 +60,9 @@ kovo::PluginPorts MakePorts(const kovo::HostResolver& resolve) {
   return kovo::MakeHeadlessPorts(resolve);
 }
 
-CZintPlugin& Plugin() {
+}  // namespace
+
+kovo::CZintPlugin& kovo::ThePlugin() {
   static CZintPlugin plugin([] {
     kovo::sPluginEnvironment env;
     env.resolve = kovo::ProcessHostResolver();
@@ -69,6 +72,12 @@ CZintPlugin& Plugin() {
     return env;
   }());
   return plugin;
+}
+
+namespace {
+
+CZintPlugin& Plugin() {
+  return kovo::ThePlugin();
 }
 
 // The toolbar picture: a white "Z" on the product's blue, 16 by 16.

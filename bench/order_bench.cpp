@@ -1,0 +1,224 @@
+// Order API throughput: placements through every check into one growing
+// script, order-update ingestion, and status look-ups from eight threads.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <connectkovo/connectkovo.hpp>
+
+#include "host/core/host_core.h"
+#include "orders/order_api.h"
+#include "platform/headless_ui_thread.h"
+#include "plugin/zint_plugin.h"
+
+namespace {
+
+using namespace kovo;
+
+int32_t Place(const sOrderEntryInfo*, const char*, int32_t, const char*, char*, size_t) {
+  return 1;
+}
+int32_t AddFilter(KovoRxControl*, const KovoFieldMatch*, int32_t, int32_t*) {
+  return 1;
+}
+int32_t Send(KovoRxControl*, void*, wmp_builder*, int32_t, int32_t*) {
+  return 1;
+}
+int64_t Watch(KovoRxControl*, const KovoFieldMatch*, int32_t, int32_t*) {
+  return 1;
+}
+int32_t Unwatch(KovoRxControl*, int64_t, int32_t*) {
+  return 1;
+}
+int32_t Stop(KovoRxControl*) {
+  return 1;
+}
+constexpr KovoRxControlOps kOps = {&Send, &Watch, &Unwatch, &AddFilter, &Stop};
+struct Control {
+  KovoRxControl base{&kOps};
+  KovoRxNotifier notifier{};
+};
+std::vector<std::unique_ptr<Control>> g_controls;
+KovoRxControl* GetControl(int32_t, const KovoRxNotifier* n) {
+  g_controls.push_back(std::make_unique<Control>());
+  g_controls.back()->notifier = *n;
+  return &g_controls.back()->base;
+}
+void DestroyControl(KovoRxControl*) {}
+
+// A logged-in plug-in in a reference host with one tradable scrip.
+struct Session {
+  explicit Session(HeadlessUiThread& ui) : hostUi() {
+    folder = std::filesystem::temp_directory_path() / "kovo_order_bench";
+    std::filesystem::create_directories(folder / "host" / "kovo plugins");
+    host::HostConfig config;
+    config.hostFolder = folder / "host";
+    core = std::make_unique<host::CHostCore>(config, ui, hostUi);
+    host::InstallHost(core.get());
+    sPluginEnvironment env;
+    env.resolve = [this](std::string_view name) -> void* {
+      if (name == "GetQuellRxControl") return reinterpret_cast<void*>(&GetControl);
+      if (name == "DestoryQuellRxCOntrol") return reinterpret_cast<void*>(&DestroyControl);
+      if (name == "pu_zint_place_order2_algo") return reinterpret_cast<void*>(&Place);
+      return core->Lookup(name);
+    };
+    env.hostFolder = folder / "host";
+    env.appDataFolder = folder / "data";
+    plugin = std::make_unique<CZintPlugin>(env);
+    plugin->EnsureControlBlock();
+    cb = plugin->ControlBlock();
+    cb->session.autoPlacementExchanges = "<nse_cm>";
+    sScripDetails d{};
+    snprintf(d.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN, "nse_cm");
+    snprintf(d.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN, "2885");
+    snprintf(d.texts[KOVO_SCRIP_TRAD_SYMBOL], KOVO_SCRIP_TEXT_LEN, "RELIANCE-EQ");
+    d.pricePrecision = 2;
+    d.priceMultiplier = 100.0;
+    d.quantityMultiplier = 1;
+    core->Scrips().Load({d});
+    api = OrderApiOf(*cb);
+  }
+  ~Session() {
+    api.reset();
+    plugin.reset();
+    g_controls.clear();
+  }
+
+  static sPlaceRequest Request(std::string reference) {
+    sPlaceRequest r;
+    r.transactionType = "BUY";
+    r.referenceNumber = std::move(reference);
+    r.exchange = "NSE";
+    r.tradingSymbol = "RELIANCE-EQ";
+    r.validity = "DAY";
+    r.orderType = "LIMIT";
+    r.quantity = 10;
+    r.price = 2500.5;
+    r.productType = "MIS";
+    r.clientId = "PRO";
+    return r;
+  }
+
+  std::filesystem::path folder;
+  host::RecordingHostUi hostUi;
+  std::unique_ptr<host::CHostCore> core;
+  std::unique_ptr<CZintPlugin> plugin;
+  CControlBlock* cb = nullptr;
+  std::shared_ptr<COrderApi> api;
+};
+
+// One script grows to a million actions; the rate near the end is compared
+// with the rate of the first thousand.
+void BM_PlaceOneMillion(benchmark::State& state) {
+  constexpr int kOrders = 1000000;
+  constexpr int kWindow = 1000;
+  for (auto _ : state) {
+    HeadlessUiThread ui;
+    Session session(ui);
+    sApiScript* script = session.api->GetApiScript(nullptr, "bench");
+    std::vector<sPlaceRequest> requests;
+    requests.reserve(kOrders);
+    for (int i = 0; i < kOrders; ++i) requests.push_back(Session::Request("R" + std::to_string(i)));
+    using Clock = std::chrono::steady_clock;
+    double first = 0, last = 0;
+    const auto start = Clock::now();
+    auto windowStart = start;
+    for (int i = 0; i < kOrders; ++i) {
+      session.api->PlaceOrder(script, requests[i], nullptr);
+      if ((i + 1) % kWindow == 0) {
+        const auto now = Clock::now();
+        const double rate = kWindow / std::chrono::duration<double>(now - windowStart).count();
+        if (i + 1 == kWindow) first = rate;
+        if (i + 1 == kOrders) last = rate;
+        windowStart = now;
+      }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    state.counters["overall_per_s"] = kOrders / seconds;
+    state.counters["first_1k_per_s"] = first;
+    state.counters["last_1k_per_s"] = last;
+    state.counters["last_over_first"] = last / first;
+    if (session.api->ApiOrderCount() != size_t{kOrders}) state.SkipWithError("orders lost");
+  }
+}
+BENCHMARK(BM_PlaceOneMillion)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Updates of 10,000 orders, round after round, into the order manager.
+void BM_UpdateIngestion(benchmark::State& state) {
+  constexpr int kOrders = 10000;
+  std::vector<connectkovo::Message> messages(kOrders);
+  for (int i = 0; i < kOrders; ++i) {
+    connectkovo::Writer w;
+    w.Start();
+    w.Add(64016, "bench");
+    w.Add(64001, std::to_string(1000000 + i));
+    w.Add(64005, std::to_string(i + 1));
+    w.Add(54001, "L1");
+    w.Add(63001, "nse_cm");
+    w.Add(10100, "2885");
+    w.Add(64655, "open");
+    w.Add(10076, "5");
+    w.Add(10322, "250050");
+    messages[i].Decode(w.Frame());
+  }
+  COrderManager manager;
+  size_t i = 0;
+  for (auto _ : state) {
+    manager.Receive(messages[i].Get());
+    if (++i == messages.size()) i = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_UpdateIngestion);
+
+// Status look-ups of numbered orders from eight threads at once.
+struct StatusSetup {
+  StatusSetup() : session(ui) {
+    script = session.api->GetApiScript(nullptr, "bench");
+    for (int i = 0; i < kOrders; ++i) {
+      session.api->PlaceOrder(script, Session::Request("R" + std::to_string(i)), nullptr);
+    }
+    for (sApiOrderInfo* o : script->orders) {
+      connectkovo::Writer w;
+      w.Start();
+      w.Add(64016, "bench");
+      w.Add(64001, std::to_string(2000000 + o->tag));
+      w.Add(64005, TagText(o->tag));
+      w.Add(54001, "L1");
+      w.Add(63001, "nse_cm");
+      w.Add(10100, "2885");
+      w.Add(64655, "open");
+      connectkovo::Message m;
+      m.Decode(w.Frame());
+      session.api->Manager().Receive(m.Get());
+    }
+    for (int i = 0; i < kOrders; ++i) references.push_back("R" + std::to_string(i));
+  }
+  static constexpr int kOrders = 10000;
+  HeadlessUiThread ui;
+  Session session;
+  sApiScript* script = nullptr;
+  std::vector<std::string> references;
+};
+StatusSetup* g_status = nullptr;
+
+void BM_GetOrderStatus(benchmark::State& state) {
+  if (state.thread_index() == 0 && !g_status) g_status = new StatusSetup();
+  size_t i = static_cast<size_t>(state.thread_index()) * 997;
+  for (auto _ : state) {
+    // Set up by thread 0 before the timed loop's first barrier.
+    const sOrderStatus s = g_status->session.api->GetOrderStatus(
+        g_status->script, g_status->references[i % g_status->references.size()]);
+    benchmark::DoNotOptimize(s);
+    ++i;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GetOrderStatus)->Threads(8)->UseRealTime()->Repetitions(5);
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "orders/order_records.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/format.h"
+#include "orders/scripts_view_dlg.h"
+
+namespace kovo {
+
+namespace {
+std::atomic<int32_t> g_nextTag{1};
+}  // namespace
+
+std::string TagText(int32_t tag) {
+  return Format("%ld", static_cast<long>(tag));
+}
+
+int32_t NextOrderTag() {
+  int32_t tag = g_nextTag.fetch_add(1, std::memory_order_relaxed);
+  // Wrapping past the 32-bit range would reuse 0 and negative numbers; 0 is never handed out.
+  while (tag == 0) tag = g_nextTag.fetch_add(1, std::memory_order_relaxed);
+  return tag;
+}
+
+sOrderEntryInfo NewOrderEntry() {
+  sOrderEntryInfo entry{};
+  entry.price = -1;
+  return entry;
+}
+
+void CopyField(std::string_view text, char* out, size_t cap) {
+  if (!out || cap == 0) return;
+  const size_t n = std::min(text.size(), cap - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+std::string_view FieldText(const char* field, size_t cap) {
+  return std::string_view(field, strnlen(field, cap));
+}
+
+bool CApiOrderDetailsDlg::Create() {
+  if (m_created) return false;
+  m_created = true;
+  return true;
+}
+
+bool CScriptsViewDlg::RemoveRow(const sApiScript* script) {
+  const auto it = std::find(m_rows.begin(), m_rows.end(), script);
+  if (it == m_rows.end()) return false;
+  m_rows.erase(it);
+  return true;
+}
+
+}  // namespace kovo
