@@ -2,6 +2,8 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc)
 
+STRATEGY := ./build/release/examples/libkovo_demo_strategy.so
+
 .PHONY: bootstrap run test bench asan tsan format clean
 
 bootstrap:
@@ -12,12 +14,13 @@ bootstrap:
 # leaves screenshots and the log in a fresh folder.
 run: bootstrap
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target kovo-terminal KovoZint
+	cmake --build --preset release -j $(JOBS) --target kovo-terminal KovoZint kovo_demo_strategy
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  ./build/release/host/app/kovo-terminal; \
+	  ./build/release/host/app/kovo-terminal --strategy $(STRATEGY); \
 	else \
 	  d=$$(mktemp -d); echo "No display: running the demo offscreen into $$d"; \
-	  QT_QPA_PLATFORM=offscreen ./build/release/host/app/kovo-terminal --demo "$$d"; \
+	  QT_QPA_PLATFORM=offscreen ./build/release/host/app/kovo-terminal --strategy $(STRATEGY) \
+	    --demo "$$d"; \
 	fi
 
 # Debug build with every test, then the unit tests under address and

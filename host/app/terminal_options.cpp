@@ -8,7 +8,7 @@ const char* const kUsage =
     "usage: kovo-terminal [--backend HOST:PORT] [--seed N] [--host-name "
     "kovo_trader|kovo_trader_now]\n"
     "                     [--host-version V] [--switch-off NAME]... [--plugin PATH]\n"
-    "                     [--auto-login ID] [--demo DIR]\n";
+    "                     [--auto-login ID] [--strategy PATH] [--demo DIR]\n";
 
 namespace {
 
@@ -64,6 +64,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
       out->pluginGiven = true;
     } else if (arg == "--auto-login") {
       o.autoLogin = value;
+    } else if (arg == "--strategy") {
+      o.strategyPath = value;
     } else if (arg == "--demo") {
       out->demoDir = value;
     } else {

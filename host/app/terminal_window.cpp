@@ -18,9 +18,13 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include "backend/protocol.h"
 #include "gui/qt_views.h"
@@ -317,6 +321,46 @@ void CTerminalWindow::OnReady() {
   const uint32_t message = m_core->RegisterWindowMessage(kEngineCreationDoneMessage);
   const int32_t windows = m_core->BroadcastMessage(message, 0, 0);
   Log("Engine creation done sent to " + std::to_string(windows) + " window(s)");
+  StartStrategy();
+}
+
+void CTerminalWindow::StartStrategy() {
+  if (m_options.strategyPath.empty() || m_strategy) return;
+  // The strategy links the plug-in and binds to the copy already loaded.
+  m_strategy = dlopen(m_options.strategyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!m_strategy) {
+    const char* why = dlerror();
+    Log("Strategy not loaded: " + std::string(why ? why : "unknown error"));
+    return;
+  }
+  using StartFn = int32_t (*)();
+  const auto start = reinterpret_cast<StartFn>(dlsym(m_strategy, "kovo_strategy_start"));
+  if (!start || !start()) {
+    Log("Strategy " + m_options.strategyPath.string() + " did not start");
+    return;
+  }
+  Log("Strategy started: " + m_options.strategyPath.string());
+}
+
+void CTerminalWindow::StopStrategy() {
+  if (!m_strategy) return;
+  using StopFn = void (*)();
+  if (const auto stop = reinterpret_cast<StopFn>(dlsym(m_strategy, "kovo_strategy_stop"))) {
+    // Its thread may be waiting for the UI thread inside the order API.
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+      stop();
+      done = true;
+    });
+    while (!done) {
+      m_ui.Pump(100);
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      std::this_thread::yield();
+    }
+    stopper.join();
+  }
+  dlclose(m_strategy);
+  m_strategy = nullptr;
 }
 
 void CTerminalWindow::FillMarketWatch() {
@@ -418,6 +462,7 @@ void CTerminalWindow::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
   if (m_logTimer) m_logTimer->stop();
+  StopStrategy();
   if (m_plugin.exit) m_plugin.exit();
   m_core->SetScripDetailsNotify(nullptr);
   m_session->DestroyControl(m_orderControl);

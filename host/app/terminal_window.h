@@ -38,7 +38,9 @@ struct TerminalOptions {
   std::filesystem::path pluginPath;  // empty: no plug-in
   std::filesystem::path logFile;     // empty: the log stays in memory
   std::string autoLogin;             // non-empty: SetAutoLogin and LaunchOnStart
-  bool autoAnswer = false;           // message boxes answer themselves (demo, tests)
+  // A strategy library started once the session is ready (empty: none).
+  std::filesystem::path strategyPath;
+  bool autoAnswer = false;  // message boxes answer themselves (demo, tests)
 };
 
 // The message the host sends every window once its back-end connection is ready.
@@ -95,6 +97,8 @@ class CTerminalWindow final : public QMainWindow {
   void RunPluginItem(const PluginMenuItem& item);
   void OnScrips(std::vector<sScripDetails> scrips);
   void OnReady();
+  void StartStrategy();
+  void StopStrategy();
   void FillMarketWatch();
   void OnOrderUpdate(const wmp_msg* message);
   void OnTick(const wmp_msg* message);
@@ -110,6 +114,7 @@ class CTerminalWindow final : public QMainWindow {
   std::unique_ptr<backend::CBackendServer> m_server;
   std::unique_ptr<host::CHostSession> m_session;
   CPluginLibrary m_plugin;
+  void* m_strategy = nullptr;  // the strategy library's handle
   std::vector<PluginMenuItem> m_items;
 
   uint16_t m_port = 0;

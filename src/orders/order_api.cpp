@@ -81,7 +81,7 @@ struct COrderApi::sFound {
   sOrderParams state;
 };
 
-COrderApi::COrderApi(CControlBlock& cb) : m_cb(cb) {}
+COrderApi::COrderApi(CControlBlock& cb) : m_cb(cb), m_scriptsView(cb, m_manager) {}
 
 COrderApi::~COrderApi() = default;
 
@@ -103,10 +103,13 @@ bool COrderApi::OrderCallsOff() const {
 }
 
 void COrderApi::Beep() const {
-  // The switch belongs to a window, so it is read where the window lives.
-  m_cb.Ui().Send([this] {
-    if (m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) m_cb.Dlgs().MessageBeep(0);
-  });
+  // The switch is read here; only the sound itself belongs to the UI thread,
+  // and nobody needs to wait for it.
+  if (m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) {
+    m_cb.Ui().Post([alive = m_cb.AliveToken()] {
+      if (const auto cb = alive.lock()) (*cb)->Dlgs().MessageBeep(0);
+    });
+  }
 }
 
 std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_view what,
@@ -139,7 +142,7 @@ intptr_t COrderApi::CreateOrdersWindow(intptr_t scriptParam) {
     if (it != m_scripts.end()) script = it->second;
   }
   if (!script) return 0;
-  script->ordersWindow.Create();
+  script->ordersWindow.Create(m_cb, m_manager);
   return 1;
 }
 

@@ -26,6 +26,7 @@ bool CBeepAlerts::Create() {
   };
   m_tradingCalls = read("TRADING_CALLS");
   m_apiOrders = read("ZINT_API_ORDERS");
+  m_hasWindow = true;
   m_view->Refresh();
   return true;
 }
@@ -49,24 +50,25 @@ void CBeepAlerts::SetChecked(int id, bool checked) {
 }
 
 void CBeepAlerts::Save() {
-  if (!m_cb.Settings().Write("TRADING_CALLS", "BEEP_ALERT", m_tradingCalls ? "1" : "0",
+  if (!m_cb.Settings().Write("TRADING_CALLS", "BEEP_ALERT", m_tradingCalls.load() ? "1" : "0",
                              kSettingsFile, SettingsLocation::kUserFolder)) {
     m_cb.MessageBox("Error while writing Beep Alerts for Trading calls to file");
   }
-  if (!m_cb.Settings().Write("ZINT_API_ORDERS", "BEEP_ALERT", m_apiOrders ? "1" : "0",
+  if (!m_cb.Settings().Write("ZINT_API_ORDERS", "BEEP_ALERT", m_apiOrders.load() ? "1" : "0",
                              kSettingsFile, SettingsLocation::kUserFolder)) {
     m_cb.MessageBox("Error while writing Beep Alerts for Zint api orders to file");
   }
 }
 
 bool CBeepAlerts::IsBeepOn(std::string_view category) const {
-  if (!m_view) return false;
-  return category == "Zint Api Orders" ? m_apiOrders : m_tradingCalls;
+  if (!m_hasWindow) return false;
+  return category == "Zint Api Orders" ? m_apiOrders.load() : m_tradingCalls.load();
 }
 
 void CBeepAlerts::DestroyWindow() {
   if (!m_view) return;
   Save();
+  m_hasWindow = false;
   m_view.reset();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string_view>
 
@@ -33,7 +34,8 @@ class CBeepAlerts {
   // Writes both switches; a failed write says so and the other is still written.
   void Save();
   // "Zint Api Orders" asks the API-orders switch, any other category the
-  // trading-calls one. No window: no beep.
+  // trading-calls one. No window: no beep. Safe from any thread: order API
+  // callers ask without waiting for the UI thread.
   bool IsBeepOn(std::string_view category) const;
 
  private:
@@ -41,8 +43,9 @@ class CBeepAlerts {
 
   CControlBlock& m_cb;
   std::unique_ptr<View> m_view;
-  bool m_tradingCalls = false;
-  bool m_apiOrders = false;
+  std::atomic<bool> m_hasWindow{false};
+  std::atomic<bool> m_tradingCalls{false};
+  std::atomic<bool> m_apiOrders{false};
 };
 
 }  // namespace kovo

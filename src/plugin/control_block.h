@@ -177,6 +177,9 @@ class CControlBlock {
   intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void SetMessageAction(std::string_view name, WindowCommand action);
   uint64_t Window() const { return m_window; }
+  // Lets work queued for the UI thread find out whether the control block
+  // still exists when it runs there.
+  std::weak_ptr<CControlBlock*> AliveToken() const { return m_alive; }
 
   // ---- session and settings flags
   sSessionState session;
@@ -228,6 +231,7 @@ class CControlBlock {
 
   CBannerWnd m_banner;
   std::unique_ptr<CNotifications> m_notifications;
+  std::shared_ptr<CControlBlock*> m_alive = std::make_shared<CControlBlock*>(this);
 };
 
 }  // namespace kovo

@@ -35,6 +35,9 @@ struct Library {
   decltype(&GetToolbarBitmap) bitmap = nullptr;
   decltype(&LaunchOnStart) launch = nullptr;
   decltype(&ExitKovoPlugin) exit = nullptr;
+  decltype(&zint_GetApiScript) getScript = nullptr;
+  decltype(&zint_Placeorder) place = nullptr;
+  decltype(&zint_GetOrderStatus) status = nullptr;
 
   static Library& Get() {
     static Library library = [] {
@@ -51,6 +54,9 @@ struct Library {
       get(l.bitmap, "GetToolbarBitmap");
       get(l.launch, "LaunchOnStart");
       get(l.exit, "ExitKovoPlugin");
+      get(l.getScript, "zint_GetApiScript");
+      get(l.place, "zint_Placeorder");
+      get(l.status, "zint_GetOrderStatus");
       return l;
     }();
     return library;
@@ -246,6 +252,33 @@ TEST_F(PluginLibrary, AutomaticLoginAndTheLogoutWhenTheIdLogsInElsewhere) {
   EXPECT_EQ(hostUi.Boxes().back().text,
             "Zint user trader7 logged in different location , logging out from zint ..");
   other.DestroyControl(control);
+}
+
+TEST_F(PluginLibrary, AStrategysOrderGoesToTheBackEndAndFills) {
+  ASSERT_TRUE(lib.getScript && lib.place && lib.status);
+  StartHost();
+  Connect();
+  lib.init(nullptr, "", 0, "");
+  // The login dialog (its own registration) takes the peer data with the
+  // auto-placement list.
+  ASSERT_TRUE(PumpUntil([&] { return session->ControlCount() >= 3; }));
+  sApiScript* script = lib.getScript(nullptr, "IntegrationScript");
+  ASSERT_NE(script, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") >= 1; }));
+  ui.Pump(1000);
+  lib.place(script, "BUY", "R1", "NSE", "RELIANCE-EQ", "DAY", "LIMIT", 3, 5000.0, 0.0, 0, "MIS",
+            "PRO");
+  char status[32] = "";
+  int32_t filled = -1;
+  double average = 0.0;
+  ASSERT_TRUE(PumpUntil([&] {
+    lib.status(script, "R1", status, sizeof status, &filled, &average);
+    return std::string(status) == "complete";
+  })) << "last status "
+      << status;
+  EXPECT_EQ(filled, 3);
+  EXPECT_GT(average, 0.0);
+  EXPECT_LT(average, 5000.0) << "a buy above the market fills at the market";
 }
 
 TEST_F(PluginLibrary, HostWithoutIdentityFunctionsGetsTheStartUpMessage) {

@@ -238,7 +238,11 @@ class OrdersFixture : public ::testing::Test {
     }
     cb->beepAlerts->SetChecked(kBeepApiOrders, on);
   }
-  size_t Beeps() const { return recordedDialogs->Count(test::RecordingDialogs::Kind::kBeep); }
+  // Beeps are sounded by the UI thread, after the call that asked for them.
+  size_t Beeps() {
+    ui.Pump(1000);
+    return recordedDialogs->Count(test::RecordingDialogs::Kind::kBeep);
+  }
 
   test::TempDir dir;
   HeadlessUiThread ui;
