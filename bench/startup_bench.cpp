@@ -26,7 +26,8 @@ void BM_InitToReadyControlBlock(benchmark::State& state) {
   setenv("KOVOZINT_HOST_FOLDER", folder.c_str(), 1);
   setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
 
-  kovo::backend::CBackendServer server(kovo::backend::ServerOptions{});
+  const kovo::backend::ServerOptions options;
+  kovo::backend::CBackendServer server(options);
   std::string error;
   if (!server.Start(&error)) return state.SkipWithError(error.c_str());
   kovo::HeadlessUiThread ui;
