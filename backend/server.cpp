@@ -125,6 +125,7 @@ void CBackendServer::Stop() {
   if (m_thread.joinable()) m_thread.join();
   m_loop.reset();
   m_connections = 0;
+  m_watches = 0;
 }
 
 void CBackendServer::Run() {
@@ -250,6 +251,7 @@ void CBackendServer::Run() {
       nextStep = std::chrono::steady_clock::now() + step;
     }
     const int64_t now = nowSeconds();
+    size_t watches = 0;
     for (auto it = loop.connections.begin(); it != loop.connections.end();) {
       Connection& c = *it->second;
       if (!c.dead && c.session->BurstRemaining() > 0 && c.Pending() < kBurstLowWater)
@@ -261,9 +263,11 @@ void CBackendServer::Run() {
         it = loop.connections.erase(it);
         --m_connections;
       } else {
+        watches += c.session->WatchCount();
         ++it;
       }
     }
+    m_watches = watches;
   }
 }
 

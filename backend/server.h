@@ -41,6 +41,8 @@ class CBackendServer {
   // Counters for tests and logs.
   size_t Connections() const { return m_connections.load(); }
   size_t ClosedForBadInput() const { return m_badInput.load(); }
+  // Watches every connection holds, as of the loop's last pass.
+  size_t Watches() const { return m_watches.load(); }
 
  private:
   struct Loop;
@@ -52,6 +54,7 @@ class CBackendServer {
   uint16_t m_port = 0;
   std::atomic<size_t> m_connections{0};
   std::atomic<size_t> m_badInput{0};
+  std::atomic<size_t> m_watches{0};
 };
 
 }  // namespace kovo::backend

@@ -300,19 +300,11 @@ void CClientSession::DailyBarsReply(const connectkovo::Message& request, std::st
       !ParseLocalDate(request.View(wire::kDate, 1), &to))
     return ReplyError(name, "dates must be two texts mm/dd/yyyy");
   const int64_t first = std::max<int64_t>(from, LocalMidnight(now - kDailyReach));
-  const int64_t last = std::min<int64_t>(to, now);
+  // Completed days only: charts take today's bar from the quote, and an
+  // intraday chart reads the last row as the previous day's levels.
+  const int64_t last = std::min<int64_t>(to, LocalMidnight(now) - 1);
   if (first <= last) {
-    const int64_t today = LocalMidnight(now);
-    for (Bar bar : m_market.prices.DailyBars(*scrip, first, last)) {
-      if (bar.time == today) {
-        // Today's bar so far; the model knows the rest of the day, the market does not.
-        const Quote q = m_market.prices.QuoteAt(*scrip, now);
-        bar.open = q.dayOpen;
-        bar.high = q.dayHigh;
-        bar.low = q.dayLow;
-        bar.close = q.lastPrice;
-        bar.volume = q.dayVolume;
-      }
+    for (const Bar& bar : m_market.prices.DailyBars(*scrip, first, last)) {
       AddBarRow(name, userMsg, *scrip, bar);
     }
   }

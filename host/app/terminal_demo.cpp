@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "gui/charts/chart_pane_view.h"
 #include "gui/qt_session_views.h"
 
 namespace kovo::terminal {
@@ -22,6 +25,8 @@ constexpr int kPollMs = 100;
 // The pop-up is out for a few seconds only: look often.
 constexpr int kPopupPollMs = 20;
 constexpr int kPopupTimeoutMs = 30000;
+// Bars come over loopback; a live bar waits for the next tick (one a second).
+constexpr int kChartTimeoutMs = 15000;
 
 }  // namespace
 
@@ -165,6 +170,7 @@ void CTerminalDemo::UsePluginMenu() {
         action->trigger();
       }
     }
+    ShowScripts();
     After(2000, [this] {
       m_window.RefreshLog();
       Save(m_window, "03-after-plugin-commands.png");
@@ -177,9 +183,99 @@ void CTerminalDemo::UsePluginMenu() {
         std::snprintf(file, sizeof file, "%02d-window.png", n++);
         Save(*widget, file);
       }
-      Finish(0);
+      ShowCharts();
     });
   });
+}
+
+void CTerminalDemo::ShowScripts() {
+  const std::filesystem::path signalFile = m_dir / "signals.csv";
+  std::FILE* file = std::fopen(signalFile.string().c_str(), "w");
+  if (file) std::fclose(file);
+  // Offscreen the file dialog cannot open; the plug-in's dialogs take this answer.
+  qputenv("KOVO_OPEN_FILE", QByteArray::fromStdString(signalFile.string()));
+  for (const char* name : {"Signal Watcher", "Zint Running Scripts"}) {
+    if (QAction* action = m_window.PluginAction(name)) {
+      std::printf("Triggering \"%s\"\n", name);
+      action->trigger();
+    }
+  }
+  After(600, [signalFile] {
+    // A line appended after the watch began becomes an order of the watcher's script.
+    if (std::FILE* out = std::fopen(signalFile.string().c_str(), "a")) {
+      std::fputs("BUY,SW-1,NSE,RELIANCE-EQ,DAY,LIMIT,1,5000,0,0,MIS,PRO\n", out);
+      std::fclose(out);
+    }
+  });
+  After(1200, [this] {
+    // The scripts pane's list: open the orders window of its oldest script.
+    auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("ZintScriptsView"));
+    QTableView* table = dock ? dock->findChild<QTableView*>() : nullptr;
+    if (!table || table->model()->rowCount() == 0) {
+      std::fprintf(stderr, "demo: the scripts pane shows no scripts\n");
+      return;
+    }
+    const QModelIndex last = table->model()->index(table->model()->rowCount() - 1, 0);
+    table->selectRow(last.row());
+    emit table->doubleClicked(last);
+  });
+}
+
+bool CTerminalDemo::Logged(const std::string& text) const {
+  for (const std::string& line : m_window.Core().LogLines()) {
+    if (line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+QWidget* CTerminalDemo::ChartPane(bool historical) const {
+  for (QWidget* widget : QApplication::allWidgets()) {
+    if (widget->objectName() != QLatin1String(gui::kChartPaneObjectName)) continue;
+    if (widget->property(gui::kChartHistoricalProperty).toBool() != historical) continue;
+    if (widget->property(gui::kChartBarsProperty).toInt() <= 0) continue;
+    // An intraday chart is shown once a tick has opened its live bar.
+    if (!historical && !widget->property(gui::kChartLiveBarProperty).toBool()) continue;
+    return widget;
+  }
+  return nullptr;
+}
+
+void CTerminalDemo::ShowChart(const char* item, bool historical, const std::string& file,
+                              std::function<void()> next) {
+  m_window.SelectMarketWatchRow(0);
+  QAction* action = m_window.PluginAction(item);
+  if (!action) {
+    std::fprintf(stderr, "demo: the plug-in has no \"%s\"\n", item);
+    Finish(1);
+    return;
+  }
+  std::printf("Triggering \"%s\"\n", item);
+  action->trigger();
+  Poll(
+      historical ? "a historical chart with bars" : "an intraday chart with live bars",
+      kChartTimeoutMs, [this, historical] { return ChartPane(historical) != nullptr; },
+      [this, historical, file, next = std::move(next)] {
+        m_window.RefreshLog();
+        Save(*ChartPane(historical), file);
+        Save(m_window, "terminal-with-" + file);
+        next();
+      });
+}
+
+void CTerminalDemo::ShowCharts() {
+  Poll(
+      "the plug-in's user to log in", kChartTimeoutMs,
+      [this] { return Logged("user logged in successfully"); },
+      [this] {
+        // Charts are for a launched session; a logged-in user is launched at once.
+        if (m_window.Plugin().launchOnStart) {
+          m_window.Plugin().launchOnStart("demo", m_window.Core().Config().userId.c_str());
+        }
+        ShowChart("Zint Chart", false, "10-intraday-chart.png", [this] {
+          ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
+                    [this] { Finish(0); });
+        });
+      });
 }
 
 void CTerminalDemo::Finish(int code) {

@@ -29,6 +29,17 @@ class CTerminalDemo final : public QObject {
   void WatchForPopup();
   void PlaceOrder();
   void UsePluginMenu();
+  // Docks the scripts pane, starts a signal watcher on a file it then
+  // appends to, and opens the first script's orders window.
+  void ShowScripts();
+  // Opens an intraday and then a historical chart of the first row and
+  // saves each once its pane shows bars.
+  void ShowCharts();
+  void ShowChart(const char* item, bool historical, const std::string& file,
+                 std::function<void()> next);
+  // The chart pane of that kind that has bars; nullptr when there is none yet.
+  QWidget* ChartPane(bool historical) const;
+  bool Logged(const std::string& text) const;
   void Finish(int code);
 
   CTerminalWindow& m_window;

@@ -175,6 +175,13 @@ size_t CHostSession::ControlCount() const {
   return m_controls.size();
 }
 
+size_t CHostSession::WatchCount() const {
+  std::lock_guard lock(m_mutex);
+  size_t count = 0;
+  for (const auto& [raw, control] : m_controls) count += control->watches.size();
+  return count;
+}
+
 std::vector<CHostSession::Pair> CHostSession::ToPairs(const KovoFieldMatch* pairs, int32_t count) {
   std::vector<Pair> out;
   for (int32_t i = 0; i < count; ++i) {
@@ -232,6 +239,7 @@ int32_t CHostSession::Send(Control& control, void* context, wmp_builder* builder
     m_pending.erase(id);
     return Fail(error, KOVO_RX_ERR_NOT_CONNECTED);
   }
+  if (m_traffic) m_traffic(SessionTraffic::kRequest, request.Get());
   if (error) *error = WMP_OK;
   return 1;
 }
@@ -361,6 +369,7 @@ void CHostSession::OnFrame(const std::string& frame) {
     if (pending.internal) {
       pending.internal(msg);
     } else if (auto control = pending.control.lock(); control && !control->stopped) {
+      if (m_traffic) m_traffic(SessionTraffic::kReply, msg);
       if (control->notifier.onReply)
         control->notifier.onReply(control->notifier.self, pending.context, msg, 0);
     }
@@ -379,8 +388,9 @@ void CHostSession::OnFrame(const std::string& frame) {
     }
   }
   for (const auto& control : targets) {
-    if (!control->stopped && control->notifier.onBroadcast)
-      control->notifier.onBroadcast(control->notifier.self, msg);
+    if (control->stopped) continue;
+    if (m_traffic) m_traffic(SessionTraffic::kBroadcast, msg);
+    if (control->notifier.onBroadcast) control->notifier.onBroadcast(control->notifier.self, msg);
   }
 }
 

@@ -17,6 +17,9 @@
 
 namespace kovo::host {
 
+// What passes between the back end and the controls, as a traffic hook sees it.
+enum class SessionTraffic { kRequest, kReply, kBroadcast };
+
 // What the session needs from the rest of the host.
 struct SessionHooks {
   std::function<void(const std::string& line)> log;
@@ -48,6 +51,13 @@ class CHostSession {
   KovoRxControl* CreateControl(int32_t kind, const KovoRxNotifier& notifier);
   void DestroyControl(KovoRxControl* control);
   size_t ControlCount() const;
+  // Watches the controls hold with the back end.
+  size_t WatchCount() const;
+  // Optional observer: each request a control sends (on the sending thread)
+  // and each reply or broadcast handed to a control (on the UI thread). Set
+  // before the controls are used.
+  using TrafficHook = std::function<void(SessionTraffic kind, const wmp_msg* message)>;
+  void SetTrafficHook(TrafficHook hook) { m_traffic = std::move(hook); }
 
   // Order book. The host order number comes back in the order's updates.
   int32_t PlaceOrder(const sOrderEntryInfo& order, std::string_view tag, int32_t transactionType,
@@ -97,6 +107,7 @@ class CHostSession {
 
   UiThread& m_ui;
   SessionHooks m_hooks;
+  TrafficHook m_traffic;
   CBackendClient m_client;
   std::atomic<bool> m_ready{false};
   // Guards controls, their matchers and the pending requests. Never held

@@ -52,10 +52,10 @@ struct sChartOwnerState {
   bool isHistorical = false;
 };
 
-struct sMenuItem {
+struct sChartMenuItem {
   int id = 0;  // 0 for a separator or a sub-menu
   std::string text;
-  std::vector<sMenuItem> items;
+  std::vector<sChartMenuItem> items;
 };
 
 struct sChartBar {
@@ -173,7 +173,7 @@ class FChartCtrl {
   // --- context menu ------------------------------------------------------------
   // Built once; `createPopup` may refuse a sub-menu (the failure is then reported).
   void BuildContextMenu(std::function<bool(std::string_view)> createPopup = {});
-  const sMenuItem& ContextMenu() const { return m_menu; }
+  const sChartMenuItem& ContextMenu() const { return m_menu; }
 
   // --- drawing -----------------------------------------------------------------
   // The legend mark-up for bar i (empty when it has no close).
@@ -259,7 +259,7 @@ class FChartCtrl {
   size_t m_computeCount = 0;
   ZintFinanceChart m_full;
 
-  sMenuItem m_menu;
+  sChartMenuItem m_menu;
   bool m_menuBuilt = false;
 
   DisplayList m_list;

@@ -155,7 +155,13 @@ bool QtDialogs::ChooseFont(FontChoice& font) {
 }
 
 bool QtDialogs::ChooseOpenFile(std::string_view title, std::string_view filter, std::string& path) {
-  if (DialogsCannotBeShown()) return false;
+  if (DialogsCannotBeShown()) {
+    // Scripted runs without a screen name the file to open; otherwise it is a cancel.
+    const QByteArray scripted = qgetenv("KOVO_OPEN_FILE");
+    if (scripted.isEmpty()) return false;
+    path = scripted.toStdString();
+    return true;
+  }
   const QString picked =
       QFileDialog::getOpenFileName(nullptr, ToQt(title), ToQt(path), ToQt(QtFileFilter(filter)));
   if (picked.isEmpty()) return false;

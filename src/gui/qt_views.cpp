@@ -1,5 +1,7 @@
 #include "gui/qt_views.h"
 
+#include "gui/charts/chart_pane_view.h"
+#include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
 
 #include <QApplication>
@@ -201,6 +203,21 @@ std::unique_ptr<View> QtViewFactory::CreateBeepAlerts(CBeepAlerts& alerts) {
 std::unique_ptr<View> QtViewFactory::CreatePopup(CTaskBarMsgWnd& popup) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtPopupView>(popup);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateChartView(CFChartView& chart) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtChartPaneView>(chart);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtApiOrdersView>(dialog);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateScriptsView(CScriptsViewDlg& view) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtScriptsView>(view);
 }
 
 std::unique_ptr<View> QtViewFactory::CreateSplash(CSplashScreen& splash) {

@@ -92,6 +92,9 @@ class QtViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd& popup) override;
   // Nothing when the picture cannot be loaded.
   std::unique_ptr<View> CreateSplash(CSplashScreen& splash) override;
+  std::unique_ptr<View> CreateChartView(CFChartView& chart) override;
+  std::unique_ptr<View> CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) override;
+  std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) override;
 };
 
 // Docks panes in the host's QMainWindow, one QDockWidget per pane named

@@ -10,6 +10,7 @@
 
 #include "base/format.h"
 #include "base/time_format.h"
+#include "orders/signal_watcher.h"
 #include "plugin/beep_alerts.h"
 #include "plugin/control_block.h"
 
@@ -19,13 +20,11 @@ namespace {
 
 constexpr size_t kHostErrorCap = 512;
 
-// "%H:%M:%S" of now; placements come many to a second, so the text is kept per
-// second.
+// "%H:%M:%S" of now; placements come many to a second, so the text is kept per second.
 std::string TimeNow() {
   thread_local std::time_t lastSecond = -1;
   thread_local std::string lastText;
-  const std::time_t now =
-      std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   if (now != lastSecond) {
     lastText = FormatLocalTime(now, TimeForm::kTime);
     lastSecond = now;
@@ -35,68 +34,69 @@ std::string TimeNow() {
 
 int32_t Multiply(int32_t quantity, int32_t multiplier) {
   const int64_t product = int64_t{quantity} * int64_t{multiplier};
-  if (product > std::numeric_limits<int32_t>::max())
-    return std::numeric_limits<int32_t>::max();
-  if (product < std::numeric_limits<int32_t>::min())
-    return std::numeric_limits<int32_t>::min();
+  if (product > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (product < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(product);
 }
 
 bool IsOpen(std::string_view status) {
-  return status == "open" || status == "trigger pending" ||
-         status == "order frozen";
+  return status == "open" || status == "trigger pending" || status == "order frozen";
 }
 
 int32_t OrderTypeCode(std::string_view text) {
-  if (text == "LIMIT")
-    return kOrderTypeLimit;
-  if (text == "SL")
-    return kOrderTypeSl;
+  if (text == "LIMIT") return kOrderTypeLimit;
+  if (text == "SL") return kOrderTypeSl;
   return 0;
 }
 
 int32_t ValidityCode(std::string_view text) {
-  if (text == "DAY")
-    return kValidityDay;
-  if (text == "IOC")
-    return kValidityIoc;
+  if (text == "DAY") return kValidityDay;
+  if (text == "IOC") return kValidityIoc;
   return 0;
 }
 
-std::string HostError(const char *text) {
+std::string HostError(const char* text) {
   return std::string(text, strnlen(text, kHostErrorCap));
 }
 
-} // namespace
+}  // namespace
 
-int32_t PriceUnits(double price, int32_t precision, double multiplier,
-                   std::string *text) {
+int32_t PriceUnits(double price, int32_t precision, double multiplier, std::string* text) {
   // A precision the printf family would not honour is read as none.
   const int32_t digits = precision < 0 ? 0 : (precision > 15 ? 15 : precision);
   std::string printed = Format("%.*lf", static_cast<int>(digits), price);
   const double value = std::strtod(printed.c_str(), nullptr);
-  if (text)
-    *text = std::move(printed);
+  if (text) *text = std::move(printed);
   const double scale = std::pow(10.0, digits);
   const double k = std::trunc(multiplier / scale);
   const double units = std::floor(value * scale * k + 0.5);
-  if (!(units <= 2147483647.0) || units < -2147483648.0)
-    return -1;
+  if (!(units <= 2147483647.0) || units < -2147483648.0) return -1;
   return static_cast<int32_t>(units);
 }
 
 struct COrderApi::sFound {
-  sApiOrderInfo *order =
-      nullptr; // the first new order with the reference number
+  sApiOrderInfo* order = nullptr;  // the first new order with the reference number
   bool numbered = false;
   std::string orderNumber;
   bool hasState = false;
   sOrderParams state;
 };
 
-COrderApi::COrderApi(CControlBlock &cb) : m_cb(cb) {}
+COrderApi::COrderApi(CControlBlock& cb) : m_cb(cb), m_scriptsView(cb, m_manager) {}
 
-COrderApi::~COrderApi() = default;
+COrderApi::~COrderApi() {
+  // Watchers call into the order API until they end.
+  m_watchers.reset();
+}
+
+CSignalWatchers& COrderApi::Watchers() {
+  if (!m_watchers) m_watchers = std::make_unique<CSignalWatchers>(m_cb, *this);
+  return *m_watchers;
+}
+
+void COrderApi::StopWatchers() {
+  if (m_watchers) m_watchers->WakeAll();
+}
 
 size_t COrderApi::ApiOrderCount() const {
   std::lock_guard lock(m_manager.Mutex());
@@ -120,20 +120,17 @@ void COrderApi::Beep() const {
   // and nobody needs to wait for it.
   if (m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) {
     m_cb.Ui().Post([alive = m_cb.AliveToken()] {
-      if (const auto cb = alive.lock())
-        (*cb)->Dlgs().MessageBeep(0);
+      if (const auto cb = alive.lock()) (*cb)->Dlgs().MessageBeep(0);
     });
   }
 }
 
-std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript *script,
-                                               std::string_view what,
-                                               std::string *name) {
+std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_view what,
+                                               std::string* name) {
   const std::string call(what);
   if (!script) {
-    Message(Format(
-        "ZintApi -- %s called without an API script handle, nothing done",
-        call.c_str()));
+    Message(
+        Format("ZintApi -- %s called without an API script handle, nothing done", call.c_str()));
     return nullptr;
   }
   {
@@ -144,29 +141,25 @@ std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript *script,
       return it->second;
     }
   }
-  Message(Format("ZintApi -- %s called with a handle that is not an open API "
-                 "script, nothing done",
+  Message(Format("ZintApi -- %s called with a handle that is not an open API script, nothing done",
                  call.c_str()));
   return nullptr;
 }
 
 intptr_t COrderApi::CreateOrdersWindow(intptr_t scriptParam) {
-  const auto *key = reinterpret_cast<const sApiScript *>(scriptParam);
+  const auto* key = reinterpret_cast<const sApiScript*>(scriptParam);
   std::shared_ptr<sApiScript> script;
   {
     std::lock_guard lock(m_manager.Mutex());
     const auto it = m_scripts.find(key);
-    if (it != m_scripts.end())
-      script = it->second;
+    if (it != m_scripts.end()) script = it->second;
   }
-  if (!script)
-    return 0;
-  script->ordersWindow.Create();
+  if (!script) return 0;
+  script->ordersWindow.Create(m_cb, m_manager);
   return 1;
 }
 
-sApiScript *COrderApi::GetApiScript(sApiScript *existing,
-                                    std::string_view name) {
+sApiScript* COrderApi::GetApiScript(sApiScript* existing, std::string_view name) {
   if (!m_cb.IsLoggedIn()) {
     Error("ZintApi can not continue, user has not logged in zint");
     return nullptr;
@@ -174,38 +167,32 @@ sApiScript *COrderApi::GetApiScript(sApiScript *existing,
   std::shared_ptr<sApiScript> script;
   if (!existing) {
     script = std::make_shared<sApiScript>();
-    sApiScript *raw = script.get();
+    sApiScript* raw = script.get();
     {
       std::lock_guard lock(m_manager.Mutex());
       m_scripts.emplace(raw, script);
     }
     m_cb.Ui().Send([this, raw] { m_scriptsView.AddRow(raw); });
-    m_cb.SendOwnMessage(kCreateApiOrderDlgMsg, 0,
-                        reinterpret_cast<intptr_t>(raw));
-    std::string title =
-        Format("%s Api Generated Orders", std::string(name).c_str());
-    m_cb.Ui().Send(
-        [raw, &title] { raw->ordersWindow.SetTitle(std::move(title)); });
+    m_cb.SendOwnMessage(kCreateApiOrderDlgMsg, 0, reinterpret_cast<intptr_t>(raw));
+    std::string title = Format("%s Api Generated Orders", std::string(name).c_str());
+    m_cb.Ui().Send([raw, &title] { raw->ordersWindow.SetTitle(std::move(title)); });
   } else {
     std::string oldName;
     script = Resolve(existing, "zint_GetApiScript", &oldName);
-    if (!script)
-      return nullptr;
+    if (!script) return nullptr;
   }
   {
     std::lock_guard lock(m_manager.Mutex());
     script->name.assign(name);
-    script->creationTime =
-        FormatScriptCreationTime(std::chrono::system_clock::now());
+    script->creationTime = FormatScriptCreationTime(std::chrono::system_clock::now());
   }
   m_cb.Ui().Send([this] { m_scriptsView.RedrawRow(0); });
   m_manager.Register(m_cb.Host(), m_cb.HostAppName(), name);
   return script.get();
 }
 
-void COrderApi::DeleteApiScript(sApiScript *script) {
-  if (!script)
-    return;
+void COrderApi::DeleteApiScript(sApiScript* script) {
+  if (!script) return;
   std::shared_ptr<sApiScript> owned;
   {
     std::lock_guard lock(m_manager.Mutex());
@@ -216,9 +203,9 @@ void COrderApi::DeleteApiScript(sApiScript *script) {
     }
   }
   if (!owned) {
-    Message("ZintApi -- zint_deleteApiScript called with a handle that is not "
-            "an open API script, "
-            "nothing done");
+    Message(
+        "ZintApi -- zint_deleteApiScript called with a handle that is not an open API script, "
+        "nothing done");
     return;
   }
   // The row goes before the script so the list never shows a deleted one.
@@ -228,34 +215,47 @@ void COrderApi::DeleteApiScript(sApiScript *script) {
   });
 }
 
-void COrderApi::SetActive(sApiScript *script, bool active) {
+void COrderApi::SetActive(sApiScript* script, bool active) {
   std::lock_guard lock(m_manager.Mutex());
   const auto it = m_scripts.find(script);
-  if (it != m_scripts.end())
-    it->second->active = active;
+  if (it != m_scripts.end()) it->second->active = active;
 }
 
-void COrderApi::InsertRow(sApiScript &script, sApiOrderInfo *record,
-                          bool hold) {
-  m_cb.Ui().Send([&script, record, hold] {
-    script.ordersWindow.InsertRow(record);
-    if (hold) {
-      script.ordersWindow.ShowWithoutActivating();
-      script.ordersWindow.EnablePlaceAndIgnore(true);
-    }
+void COrderApi::ShowRow(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep) {
+  script.ordersWindow.InsertRow(record);
+  if (hold) {
+    script.ordersWindow.ShowWithoutActivating();
+    script.ordersWindow.EnablePlaceAndIgnore(true);
+  }
+  if (beep && m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) {
+    m_cb.Dlgs().MessageBeep(0);
+  }
+}
+
+void COrderApi::InsertRow(const std::shared_ptr<sApiScript>& script, sApiOrderInfo* record,
+                          bool hold, bool beep) {
+  UiThread& ui = m_cb.Ui();
+  if (ui.IsUiThread()) {
+    ShowRow(*script, record, hold, beep);
+    return;
+  }
+  // Callers on other threads do not wait for the window: a round trip per
+  // order would bound a busy caller by the UI thread's wake-ups. The record
+  // lives as long as the order API, the script as long as the task.
+  ui.Post([self = weak_from_this(), script, record, hold, beep] {
+    if (const std::shared_ptr<COrderApi> api = self.lock())
+      api->ShowRow(*script, record, hold, beep);
   });
 }
 
-void COrderApi::PlaceOrder(sApiScript *handle, const sPlaceRequest &request,
-                           const sStrategyTexts *strategy) {
-  if (OrderCallsOff())
-    return;
+void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
+                           const sStrategyTexts* strategy) {
+  if (OrderCallsOff()) return;
   std::string name;
-  const std::shared_ptr<sApiScript> script = Resolve(
-      handle, strategy ? "zint_Placeorder_Stg" : "zint_Placeorder", &name);
-  if (!script)
-    return;
-  const char *n = name.c_str();
+  const std::shared_ptr<sApiScript> script =
+      Resolve(handle, strategy ? "zint_Placeorder_Stg" : "zint_Placeorder", &name);
+  if (!script) return;
+  const char* n = name.c_str();
   if (!script->active) {
     Message(Format("ZintApi %s -- is not active to place order", n));
     return;
@@ -264,26 +264,22 @@ void COrderApi::PlaceOrder(sApiScript *handle, const sPlaceRequest &request,
   {
     // Reserved now so that two callers with one number cannot both pass.
     std::lock_guard lock(m_manager.Mutex());
-    const auto [use, added] =
-        script->references.try_emplace(request.referenceNumber);
-    if (added)
-      use->second.reserved = true;
+    const auto [use, added] = script->references.try_emplace(request.referenceNumber);
+    if (added) use->second.reserved = true;
     duplicate = !added;
   }
   if (duplicate) {
-    Message(Format("ZintApi %s -- Unique Reference number is already present, "
-                   "can not place order",
-                   n));
+    Message(
+        Format("ZintApi %s -- Unique Reference number is already present, can not place order", n));
     return;
   }
   {
-    const CHostFunctions &host = m_cb.Host();
+    const CHostFunctions& host = m_cb.Host();
     // A refused request leaves no trace, not even its reservation.
-    auto refuse = [&](const std::string &text) {
+    auto refuse = [&](const std::string& text) {
       {
         std::lock_guard lock(m_manager.Mutex());
-        const auto use =
-            script->references.find(std::string_view(request.referenceNumber));
+        const auto use = script->references.find(std::string_view(request.referenceNumber));
         if (use != script->references.end() && !use->second.firstNewOrder)
           script->references.erase(use);
       }
@@ -291,34 +287,30 @@ void COrderApi::PlaceOrder(sApiScript *handle, const sPlaceRequest &request,
     };
     char segmentText[KOVO_ORDER_TEXT_LEN] = {};
     if (host.convertExchange) {
-      host.convertExchange(request.exchange.c_str(), segmentText,
-                           sizeof segmentText);
+      host.convertExchange(request.exchange.c_str(), segmentText, sizeof segmentText);
     }
     const std::string segment(FieldText(segmentText, sizeof segmentText));
     if (segment.empty()) {
       refuse(Format("ZintApi %s -- Exchange is not valid to place order", n));
       return;
     }
-    const std::string &auto_exchanges = m_cb.session.autoPlacementExchanges;
-    const bool autoPlaced =
-        auto_exchanges.find("<" + segment + ">") != std::string::npos;
+    const std::string& auto_exchanges = m_cb.session.autoPlacementExchanges;
+    const bool autoPlaced = auto_exchanges.find("<" + segment + ">") != std::string::npos;
     if ((segment == "mcx_fo" || segment == "mcx_sx") && !autoPlaced) {
-      refuse(
-          Format("ZintApi %s -- %s exchange is not allowed to place api order",
-                 n, request.exchange.c_str()));
+      refuse(Format("ZintApi %s -- %s exchange is not allowed to place api order", n,
+                    request.exchange.c_str()));
       return;
     }
     sScripDetails details{};
     if (!host.getScripDetailsFromTradSymbol ||
-        !host.getScripDetailsFromTradSymbol(
-            segment.c_str(), request.tradingSymbol.c_str(), &details)) {
+        !host.getScripDetailsFromTradSymbol(segment.c_str(), request.tradingSymbol.c_str(),
+                                            &details)) {
       refuse(Format("ZintApi %s -- %s scrip is not valid to place order", n,
                     request.tradingSymbol.c_str()));
       return;
     }
     const bool pro = request.clientId == "PRO";
-    if (!pro && (!host.isValidAccount ||
-                 !host.isValidAccount(request.clientId.c_str()))) {
+    if (!pro && (!host.isValidAccount || !host.isValidAccount(request.clientId.c_str()))) {
       refuse(Format("ZintApi %s -- %s client is not valid to place order", n,
                     request.clientId.c_str()));
       return;
@@ -329,9 +321,8 @@ void COrderApi::PlaceOrder(sApiScript *handle, const sPlaceRequest &request,
     } else if (request.transactionType == "SELL") {
       transactionType = KOVO_TXN_SELL;
     } else {
-      refuse(
-          Format("ZintApi %s -- %s TransactionType is not valid to place order",
-                 n, request.transactionType.c_str()));
+      refuse(Format("ZintApi %s -- %s TransactionType is not valid to place order", n,
+                    request.transactionType.c_str()));
       return;
     }
     const int32_t orderType = OrderTypeCode(request.orderType);
@@ -355,103 +346,90 @@ void COrderApi::PlaceOrder(sApiScript *handle, const sPlaceRequest &request,
     record->time = TimeNow();
     record->transactionType = transactionType;
     record->entry = std::make_unique<sOrderEntryInfo>(NewOrderEntry());
-    sOrderEntryInfo &entry = *record->entry;
+    sOrderEntryInfo& entry = *record->entry;
     entry.orderType = orderType;
     entry.validity = validity;
-    const double trigger =
-        orderType == kOrderTypeLimit ? 0.0 : request.triggerPrice;
-    entry.price = PriceUnits(request.price, details.pricePrecision,
-                             details.priceMultiplier, &record->price);
+    const double trigger = orderType == kOrderTypeLimit ? 0.0 : request.triggerPrice;
+    entry.price =
+        PriceUnits(request.price, details.pricePrecision, details.priceMultiplier, &record->price);
     entry.triggerPrice =
-        PriceUnits(trigger, details.pricePrecision, details.priceMultiplier,
-                   &record->triggerPrice);
+        PriceUnits(trigger, details.pricePrecision, details.priceMultiplier, &record->triggerPrice);
     entry.quantity = Multiply(request.quantity, details.quantityMultiplier);
-    entry.disclosedQuantity =
-        Multiply(request.disclosedQuantity, details.quantityMultiplier);
+    entry.disclosedQuantity = Multiply(request.disclosedQuantity, details.quantityMultiplier);
     CopyField(request.productType, entry.productType, sizeof entry.productType);
     CopyField(name, entry.strategy, sizeof entry.strategy);
     entry.proprietary = pro ? 1 : 0;
-    CopyField(pro ? std::string_view() : std::string_view(request.clientId),
-              entry.clientAccount, sizeof entry.clientAccount);
+    CopyField(pro ? std::string_view() : std::string_view(request.clientId), entry.clientAccount,
+              sizeof entry.clientAccount);
     const std::string_view token =
-        FieldText(details.texts[KOVO_SCRIP_TOKEN],
-                  sizeof details.texts[KOVO_SCRIP_TOKEN]);
+        FieldText(details.texts[KOVO_SCRIP_TOKEN], sizeof details.texts[KOVO_SCRIP_TOKEN]);
     std::string key = segment;
     key.append(1, '|').append(token);
     CopyField(key, entry.scripKey, sizeof entry.scripKey);
     // Held orders wait in the window for the user.
     record->awaitingConfirmation = !autoPlaced;
 
-    InsertRow(*script, record.get(), !autoPlaced);
+    // The order's beep goes with its row.
+    InsertRow(script, record.get(), !autoPlaced, true);
 
     if (autoPlaced) {
       const std::string tag = TagText(record->tag);
       char error[kHostErrorCap] = {};
       int32_t placed = 1;
       if (host.placeOrder2Algo) {
-        placed = host.placeOrder2Algo(&entry, tag.c_str(), transactionType, "0",
-                                      error, sizeof error);
+        placed =
+            host.placeOrder2Algo(&entry, tag.c_str(), transactionType, "0", error, sizeof error);
       } else if (strategy && host.placeOrder2Stg) {
-        placed = host.placeOrder2Stg(
-            &entry, tag.c_str(), transactionType, strategy->text1.c_str(),
-            strategy->text2.c_str(), strategy->text3.c_str(), error,
-            sizeof error);
+        placed = host.placeOrder2Stg(&entry, tag.c_str(), transactionType, strategy->text1.c_str(),
+                                     strategy->text2.c_str(), strategy->text3.c_str(), error,
+                                     sizeof error);
       } else if (!strategy && host.placeOrder2) {
-        placed = host.placeOrder2(&entry, tag.c_str(), transactionType, nullptr,
-                                  nullptr, nullptr, error, sizeof error);
+        placed = host.placeOrder2(&entry, tag.c_str(), transactionType, nullptr, nullptr, nullptr,
+                                  error, sizeof error);
       } else {
         Error("Exe is not compatible with api orders");
         placed = 1;
       }
-      if (!placed)
-        Error(HostError(error));
+      if (!placed) Error(HostError(error));
     }
 
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(record.get());
-      sReferenceUse &use = script->references[request.referenceNumber];
+      sReferenceUse& use = script->references[request.referenceNumber];
       use.reserved = false;
-      if (!use.firstNewOrder)
-        use.firstNewOrder = record.get();
+      if (!use.firstNewOrder) use.firstNewOrder = record.get();
       m_apiOrders.push_back(std::move(record));
     }
   }
-  Beep();
 }
 
-bool COrderApi::FindOrderLocked(const sApiScript &script,
-                                const std::string &name,
-                                std::string_view referenceNumber,
-                                sFound &found) const {
+bool COrderApi::FindOrderLocked(const sApiScript& script, const std::string& name,
+                                std::string_view referenceNumber, sFound& found) const {
   const auto use = script.references.find(referenceNumber);
-  if (use == script.references.end() || !use->second.firstNewOrder)
-    return false;
+  if (use == script.references.end() || !use->second.firstNewOrder) return false;
   found.order = use->second.firstNewOrder;
-  const std::vector<std::string> *numbers =
+  const std::vector<std::string>* numbers =
       m_manager.OrderNumbersLocked(COrderManager::Key(name, found.order->tag));
-  if (!numbers || numbers->empty())
-    return true;
+  if (!numbers || numbers->empty()) return true;
   found.numbered = true;
   found.orderNumber = numbers->front();
-  if (const sOrderParams *state = m_manager.StateLocked(found.orderNumber)) {
+  if (const sOrderParams* state = m_manager.StateLocked(found.orderNumber)) {
     found.hasState = true;
     found.state = *state;
   }
   return true;
 }
 
-void COrderApi::ModifyOrder(sApiScript *handle, const sModifyRequest &request,
-                            const sStrategyTexts *strategy) {
-  if (OrderCallsOff())
-    return;
+void COrderApi::ModifyOrder(sApiScript* handle, const sModifyRequest& request,
+                            const sStrategyTexts* strategy) {
+  if (OrderCallsOff()) return;
   std::string name;
-  const std::shared_ptr<sApiScript> script = Resolve(
-      handle, strategy ? "zint_Modifyorder_Stg" : "zint_Modifyorder", &name);
-  if (!script)
-    return;
-  const char *n = name.c_str();
-  const char *ref = request.referenceNumber.c_str();
+  const std::shared_ptr<sApiScript> script =
+      Resolve(handle, strategy ? "zint_Modifyorder_Stg" : "zint_Modifyorder", &name);
+  if (!script) return;
+  const char* n = name.c_str();
+  const char* ref = request.referenceNumber.c_str();
   if (!script->active) {
     Message(Format("ZintApi %s -- is not active to modify order", n));
     return;
@@ -463,57 +441,48 @@ void COrderApi::ModifyOrder(sApiScript *handle, const sModifyRequest &request,
       std::lock_guard lock(m_manager.Mutex());
       known = FindOrderLocked(*script, name, request.referenceNumber, found);
     }
-    if (!known)
-      return;
+    if (!known) return;
     if (!found.numbered) {
-      Error(Format("ZintApi %s -- can not modify  %s reference numbered order, "
-                   "Kovo Order Number not found",
-                   n, ref));
+      Error(Format(
+          "ZintApi %s -- can not modify  %s reference numbered order, Kovo Order Number not found",
+          n, ref));
       return;
     }
-    if (!found.hasState)
-      return;
-    const char *number = found.orderNumber.c_str();
+    if (!found.hasState) return;
+    const char* number = found.orderNumber.c_str();
     if (!IsOpen(found.state.status)) {
-      Message(Format("ZintApi %s -- can not modify %s reference numbered "
-                     "order(%s) because it is not open",
-                     n, ref, number));
+      Message(Format(
+          "ZintApi %s -- can not modify %s reference numbered order(%s) because it is not open", n,
+          ref, number));
       return;
     }
-    const CHostFunctions &host = m_cb.Host();
+    const CHostFunctions& host = m_cb.Host();
     const auto modify = strategy ? host.modifyOrderStg : host.modifyOrder;
-    if (!modify)
-      return;
+    if (!modify) return;
     sScripDetails details{};
     if (!host.getScripDetails ||
-        !host.getScripDetails(found.state.exchange.c_str(),
-                              found.state.token.c_str(), &details)) {
-      Error(Format("ZintApi %s -- can not modify %s reference numbered "
-                   "order(%s) because scrip "
-                   "information not found",
-                   n, ref, number));
+        !host.getScripDetails(found.state.exchange.c_str(), found.state.token.c_str(), &details)) {
+      Error(
+          Format("ZintApi %s -- can not modify %s reference numbered order(%s) because scrip "
+                 "information not found",
+                 n, ref, number));
       return;
     }
     const int32_t orderType = OrderTypeCode(request.orderType);
     const int32_t validity = ValidityCode(request.validity);
-    const double trigger =
-        orderType == kOrderTypeLimit ? 0.0 : request.triggerPrice;
+    const double trigger = orderType == kOrderTypeLimit ? 0.0 : request.triggerPrice;
     std::string priceText;
     std::string triggerText;
-    const int32_t price = PriceUnits(request.price, details.pricePrecision,
-                                     details.priceMultiplier, &priceText);
-    const int32_t triggerUnits = PriceUnits(
-        trigger, details.pricePrecision, details.priceMultiplier, &triggerText);
-    const int32_t quantity =
-        Multiply(request.quantity, details.quantityMultiplier);
-    const int32_t disclosed =
-        Multiply(request.disclosedQuantity, details.quantityMultiplier);
+    const int32_t price =
+        PriceUnits(request.price, details.pricePrecision, details.priceMultiplier, &priceText);
+    const int32_t triggerUnits =
+        PriceUnits(trigger, details.pricePrecision, details.priceMultiplier, &triggerText);
+    const int32_t quantity = Multiply(request.quantity, details.quantityMultiplier);
+    const int32_t disclosed = Multiply(request.disclosedQuantity, details.quantityMultiplier);
     const std::string tag = TagText(found.order->tag);
     char error[kHostErrorCap] = {};
-    if (!modify(number, tag.c_str(), orderType, validity, quantity, price,
-                disclosed, triggerUnits,
-                strategy ? strategy->text1.c_str() : nullptr, error,
-                sizeof error)) {
+    if (!modify(number, tag.c_str(), orderType, validity, quantity, price, disclosed, triggerUnits,
+                strategy ? strategy->text1.c_str() : nullptr, error, sizeof error)) {
       Error(HostError(error));
     }
 
@@ -522,44 +491,38 @@ void COrderApi::ModifyOrder(sApiScript *handle, const sModifyRequest &request,
     record->action = kActionModify;
     record->referenceNumber = request.referenceNumber;
     record->orderNumber = found.orderNumber;
-    record->tradingSymbol =
-        std::string(FieldText(details.texts[KOVO_SCRIP_TRAD_SYMBOL],
-                              sizeof details.texts[KOVO_SCRIP_TRAD_SYMBOL]));
+    record->tradingSymbol = std::string(FieldText(details.texts[KOVO_SCRIP_TRAD_SYMBOL],
+                                                  sizeof details.texts[KOVO_SCRIP_TRAD_SYMBOL]));
     record->time = TimeNow();
-    if (price != 0)
-      record->price = std::move(priceText);
-    if (triggerUnits != 0)
-      record->triggerPrice = std::move(triggerText);
+    if (price != 0) record->price = std::move(priceText);
+    if (triggerUnits != 0) record->triggerPrice = std::move(triggerText);
     record->entry = std::make_unique<sOrderEntryInfo>(NewOrderEntry());
     record->entry->orderType = orderType;
     record->entry->validity = validity;
     record->entry->quantity = quantity;
     record->entry->disclosedQuantity = disclosed;
-    sApiOrderInfo *raw = record.get();
+    sApiOrderInfo* raw = record.get();
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[request.referenceNumber];
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(*script, raw, false);
+    InsertRow(script, raw, false, false);
   }();
   Beep();
 }
 
-void COrderApi::CancelOrder(sApiScript *handle,
-                            std::string_view referenceNumber,
-                            const sStrategyTexts *strategy) {
-  if (OrderCallsOff())
-    return;
+void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber,
+                            const sStrategyTexts* strategy) {
+  if (OrderCallsOff()) return;
   std::string name;
-  const std::shared_ptr<sApiScript> script = Resolve(
-      handle, strategy ? "zint_CancelOrder_Stg" : "zint_CancelOrder", &name);
-  if (!script)
-    return;
-  const char *n = name.c_str();
+  const std::shared_ptr<sApiScript> script =
+      Resolve(handle, strategy ? "zint_CancelOrder_Stg" : "zint_CancelOrder", &name);
+  if (!script) return;
+  const char* n = name.c_str();
   const std::string reference(referenceNumber);
-  const char *ref = reference.c_str();
+  const char* ref = reference.c_str();
   if (!script->active) {
     Message(Format("ZintApi %s -- is not active to cancel order", n));
     return;
@@ -571,26 +534,23 @@ void COrderApi::CancelOrder(sApiScript *handle,
       std::lock_guard lock(m_manager.Mutex());
       known = FindOrderLocked(*script, name, reference, found);
     }
-    if (!known)
-      return;
+    if (!known) return;
     if (!found.numbered) {
-      Error(Format("ZintApi %s -- can not cancel  %s reference numbered order, "
-                   "Kovo Order Number not found",
-                   n, ref));
+      Error(Format(
+          "ZintApi %s -- can not cancel  %s reference numbered order, Kovo Order Number not found",
+          n, ref));
       return;
     }
-    if (!found.hasState)
-      return;
+    if (!found.hasState) return;
     if (!IsOpen(found.state.status)) {
-      Message(Format("ZintApi %s -- can not cancel  %s reference numbered "
-                     "order(%s) because it is not open",
-                     n, ref, found.orderNumber.c_str()));
+      Message(Format(
+          "ZintApi %s -- can not cancel  %s reference numbered order(%s) because it is not open", n,
+          ref, found.orderNumber.c_str()));
       return;
     }
-    const CHostFunctions &host = m_cb.Host();
+    const CHostFunctions& host = m_cb.Host();
     const auto cancel = strategy ? host.cancelOrderStg : host.cancelOrder;
-    if (!cancel)
-      return;
+    if (!cancel) return;
     // The cancellation is sent under its own record's tag.
     auto record = std::make_unique<sApiOrderInfo>();
     record->tag = NextOrderTag();
@@ -598,66 +558,57 @@ void COrderApi::CancelOrder(sApiScript *handle,
     const std::string tag = TagText(record->tag);
     char error[kHostErrorCap] = {};
     if (!cancel(found.orderNumber.c_str(), tag.c_str(),
-                strategy ? strategy->text1.c_str() : nullptr, error,
-                sizeof error)) {
+                strategy ? strategy->text1.c_str() : nullptr, error, sizeof error)) {
       Error(HostError(error));
     }
     record->referenceNumber = reference;
     record->orderNumber = found.orderNumber;
     record->time = TimeNow();
-    sApiOrderInfo *raw = record.get();
+    sApiOrderInfo* raw = record.get();
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[reference];
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(*script, raw, false);
+    InsertRow(script, raw, false, false);
   }();
   Beep();
 }
 
-sOrderStatus COrderApi::GetOrderStatus(sApiScript *handle,
-                                       std::string_view referenceNumber) {
+sOrderStatus COrderApi::GetOrderStatus(sApiScript* handle, std::string_view referenceNumber) {
   sOrderStatus result;
-  if (OrderCallsOff())
-    return result;
+  if (OrderCallsOff()) return result;
   std::string name;
-  const std::shared_ptr<sApiScript> script =
-      Resolve(handle, "zint_GetOrderStatus", &name);
-  if (!script)
-    return result;
-  const char *n = name.c_str();
+  const std::shared_ptr<sApiScript> script = Resolve(handle, "zint_GetOrderStatus", &name);
+  if (!script) return result;
+  const char* n = name.c_str();
   const std::string reference(referenceNumber);
   if (!script->active) {
-    Message(Format(
-        "ZintApi %s -- is not active to give the status of the order", n));
+    Message(Format("ZintApi %s -- is not active to give the status of the order", n));
     return result;
   }
   sFound found;
   {
     std::lock_guard lock(m_manager.Mutex());
-    if (!FindOrderLocked(*script, name, reference, found))
-      return result;
+    if (!FindOrderLocked(*script, name, reference, found)) return result;
   }
   if (!found.numbered) {
-    Error(Format("ZintApi %s -- can not get status of order,  %s reference "
-                 "numbered order, Kovo "
-                 "Order Number not found",
-                 n, reference.c_str()));
+    Error(
+        Format("ZintApi %s -- can not get status of order,  %s reference numbered order, Kovo "
+               "Order Number not found",
+               n, reference.c_str()));
     return result;
   }
-  if (!found.hasState)
-    return result;
-  const CHostFunctions &host = m_cb.Host();
+  if (!found.hasState) return result;
+  const CHostFunctions& host = m_cb.Host();
   sScripDetails details{};
   if (!host.getScripDetails ||
-      !host.getScripDetails(found.state.exchange.c_str(),
-                            found.state.token.c_str(), &details)) {
-    Error(Format("ZintApi %s -- can not get order status for %s reference "
-                 "numbered order(%s) "
-                 "because scrip information not found",
-                 n, reference.c_str(), found.orderNumber.c_str()));
+      !host.getScripDetails(found.state.exchange.c_str(), found.state.token.c_str(), &details)) {
+    Error(
+        Format("ZintApi %s -- can not get order status for %s reference numbered order(%s) "
+               "because scrip information not found",
+               n, reference.c_str(), found.orderNumber.c_str()));
     return result;
   }
   result.status = found.state.status;
@@ -667,15 +618,23 @@ sOrderStatus COrderApi::GetOrderStatus(sApiScript *handle,
   return result;
 }
 
-std::shared_ptr<COrderApi> OrderApiOf(CControlBlock &cb) {
-  static std::mutex registryMutex;
-  static std::map<const CControlBlock *, std::weak_ptr<COrderApi>> registry;
+namespace {
+std::mutex registryMutex;
+std::map<const CControlBlock*, std::weak_ptr<COrderApi>> registry;
+}  // namespace
+
+std::shared_ptr<COrderApi> FindOrderApi(CControlBlock& cb) {
+  std::lock_guard lock(registryMutex);
+  const auto it = registry.find(&cb);
+  return it == registry.end() ? nullptr : it->second.lock();
+}
+
+std::shared_ptr<COrderApi> OrderApiOf(CControlBlock& cb) {
   {
     std::lock_guard lock(registryMutex);
     const auto it = registry.find(&cb);
     if (it != registry.end()) {
-      if (auto api = it->second.lock())
-        return api;
+      if (auto api = it->second.lock()) return api;
     }
   }
   // Created on the UI thread, where the control block's message actions live;
@@ -685,19 +644,17 @@ std::shared_ptr<COrderApi> OrderApiOf(CControlBlock &cb) {
   cb.Ui().Send([&] {
     {
       std::lock_guard lock(registryMutex);
-      std::weak_ptr<COrderApi> &slot = registry[&cb];
+      std::weak_ptr<COrderApi>& slot = registry[&cb];
       result = slot.lock();
-      if (result)
-        return;
+      if (result) return;
       result = std::make_shared<COrderApi>(cb);
       slot = result;
     }
-    cb.SetMessageAction(kCreateApiOrderDlgMsg,
-                        [api = result](uintptr_t, intptr_t lParam) {
-                          return api->CreateOrdersWindow(lParam);
-                        });
+    cb.SetMessageAction(kCreateApiOrderDlgMsg, [api = result](uintptr_t, intptr_t lParam) {
+      return api->CreateOrdersWindow(lParam);
+    });
   });
   return result;
 }
 
-} // namespace kovo
+}  // namespace kovo

@@ -15,6 +15,7 @@
 namespace kovo {
 
 class CControlBlock;
+class CSignalWatchers;
 
 // The caller's order, as texts and numbers.
 struct sPlaceRequest {
@@ -64,7 +65,7 @@ int32_t PriceUnits(double price, int32_t precision, double multiplier, std::stri
 // The behaviour behind the order exports, for one control block: the order
 // manager, the scripts list, every API order. Runs on the callers' threads;
 // anything touching a window is sent to the UI thread.
-class COrderApi {
+class COrderApi : public std::enable_shared_from_this<COrderApi> {
  public:
   explicit COrderApi(CControlBlock& cb);
   ~COrderApi();
@@ -91,6 +92,11 @@ class COrderApi {
 
   size_t ApiOrderCount() const;
 
+  // The session's signal watchers; UI thread.
+  CSignalWatchers& Watchers();
+  // Tells every watcher to end at once; UI thread.
+  void StopWatchers();
+
  private:
   struct sFound;
   std::shared_ptr<sApiScript> Resolve(sApiScript* script, std::string_view what, std::string* name);
@@ -100,7 +106,10 @@ class COrderApi {
   void Message(std::string_view text) const;
   void Error(std::string_view text) const;
   void Beep() const;
-  void InsertRow(sApiScript& script, sApiOrderInfo* record, bool hold);
+  // Adds the order's row (and beeps for a new order) on the UI thread.
+  void InsertRow(const std::shared_ptr<sApiScript>& script, sApiOrderInfo* record, bool hold,
+                 bool beep);
+  void ShowRow(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep);
 
   CControlBlock& m_cb;
   COrderManager m_manager;
@@ -110,10 +119,13 @@ class COrderApi {
   std::deque<std::unique_ptr<sApiOrderInfo>> m_apiOrders;
   std::deque<std::unique_ptr<sApiOrderInfo>> m_otherActions;
   CScriptsViewDlg m_scriptsView;
+  std::unique_ptr<CSignalWatchers> m_watchers;
 };
 
 // The order API of a control block, created on first use and owned by the
 // control block (it dies with the session). Null when the UI thread is gone.
 std::shared_ptr<COrderApi> OrderApiOf(CControlBlock& cb);
+// The order API of a control block if it has one; never creates it.
+std::shared_ptr<COrderApi> FindOrderApi(CControlBlock& cb);
 
 }  // namespace kovo

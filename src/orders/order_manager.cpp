@@ -8,7 +8,7 @@ namespace kovo {
 
 namespace {
 
-bool View(const wmp_msg* message, int32_t field, std::string_view& out) {
+bool FieldView(const wmp_msg* message, int32_t field, std::string_view& out) {
   wmp_value value{};
   if (!wmp_get_data(message, field, 0, &value, nullptr)) return false;
   out = std::string_view(static_cast<const char*>(value.data), static_cast<size_t>(value.length));
@@ -17,7 +17,7 @@ bool View(const wmp_msg* message, int32_t field, std::string_view& out) {
 
 int32_t Integer(const wmp_msg* message, int32_t field) {
   std::string_view text;
-  return View(message, field, text) ? LeadingInt32(text) : 0;
+  return FieldView(message, field, text) ? LeadingInt32(text) : 0;
 }
 
 }  // namespace
@@ -78,16 +78,16 @@ void COrderManager::Receive(const wmp_msg* message) {
   if (!message) return;
   if (wmp_get_field(message, kFieldUntracked, nullptr, nullptr) > 0) return;
   std::string_view script, number, tag, legCode, exchange, token, status;
-  if (!View(message, kFieldScriptName, script) || !View(message, kFieldOrderNumber, number) ||
-      !View(message, kFieldOrderTag, tag)) {
+  if (!FieldView(message, kFieldScriptName, script) ||
+      !FieldView(message, kFieldOrderNumber, number) || !FieldView(message, kFieldOrderTag, tag)) {
     return;
   }
-  if (!View(message, kFieldLegCodeP, legCode) || legCode != "P") {
-    if (!View(message, kFieldLegCode, legCode)) return;
+  if (!FieldView(message, kFieldLegCodeP, legCode) || legCode != "P") {
+    if (!FieldView(message, kFieldLegCode, legCode)) return;
   }
-  View(message, kFieldExchange, exchange);
-  View(message, kFieldToken, token);
-  if (!View(message, kFieldStatus, status)) return;
+  FieldView(message, kFieldExchange, exchange);
+  FieldView(message, kFieldToken, token);
+  if (!FieldView(message, kFieldStatus, status)) return;
   const int32_t filled = Integer(message, kFieldFilledQuantity);
   const int32_t average = Integer(message, kFieldAveragePrice);
 

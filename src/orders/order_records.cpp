@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/format.h"
-#include "orders/scripts_view_dlg.h"
 
 namespace kovo {
 
@@ -38,19 +37,6 @@ void CopyField(std::string_view text, char* out, size_t cap) {
 
 std::string_view FieldText(const char* field, size_t cap) {
   return std::string_view(field, strnlen(field, cap));
-}
-
-bool CApiOrderDetailsDlg::Create() {
-  if (m_created) return false;
-  m_created = true;
-  return true;
-}
-
-bool CScriptsViewDlg::RemoveRow(const sApiScript* script) {
-  const auto it = std::find(m_rows.begin(), m_rows.end(), script);
-  if (it == m_rows.end()) return false;
-  m_rows.erase(it);
-  return true;
 }
 
 }  // namespace kovo

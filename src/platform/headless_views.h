@@ -59,6 +59,15 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateSplash(CSplashScreen&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateChartView(CFChartView&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateApiOrdersWindow(CApiOrderDetailsDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
 };
 
 // A 1920 by 1080 screen with a 40-pixel taskbar at the bottom, unless told otherwise.

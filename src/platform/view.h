@@ -5,9 +5,12 @@
 
 namespace kovo {
 
+class CApiOrderDetailsDlg;
 class CBannerWnd;
 class CBeepAlerts;
+class CFChartView;
 class CLoginDlg;
+class CScriptsViewDlg;
 class CSplashScreen;
 class CTaskBarMsgWnd;
 class CUpdatesDlg;
@@ -60,6 +63,18 @@ class ViewFactory {
   // Topmost and never activated.
   virtual std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd& popup) = 0;
   virtual std::unique_ptr<View> CreateSplash(CSplashScreen& splash) = 0;
+  // A chart window's pane; null when the window system cannot make one.
+  virtual std::unique_ptr<View> CreateChartView(CFChartView& chart) = 0;
+  // An API script's orders window and the scripts pane; null where no
+  // window system can make one.
+  virtual std::unique_ptr<View> CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) {
+    (void)dialog;
+    return nullptr;
+  }
+  virtual std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) {
+    (void)view;
+    return nullptr;
+  }
 };
 
 // The host's main frame, where the plug-in's panes dock. Panes are named

@@ -7,6 +7,8 @@
 #include "base/format.h"
 #include "base/number.h"
 #include "base/version.h"
+#include "charts/fchart_view.h"
+#include "charts/vwap_store.h"
 #include "platform/headless_views.h"
 #include "plugin/beep_alerts.h"
 #include "plugin/field_reader.h"
@@ -131,6 +133,8 @@ void CControlBlock::ReadFlags() {
 }
 
 CControlBlock::~CControlBlock() {
+  CloseChartViews();
+  vwapStore.reset();
   loginDlg.reset();
   beepAlerts.reset();  // saves its switches
   updatesDlg.reset();
@@ -145,6 +149,15 @@ CControlBlock::~CControlBlock() {
   // Controls the shutdown did not close (a failed start-up) go too.
   CloseReceiverControls();
   if (m_hostModule) dlclose(m_hostModule);
+}
+
+void CControlBlock::CloseChartViews() {
+  if (chartTimer) {
+    Ui().StopTimer(chartTimer);
+    chartTimer = 0;
+  }
+  for (const auto& view : chartViews) view->DestroyPane();
+  chartViews.clear();
 }
 
 // ---- report and dialogs ----------------------------------------------------

@@ -25,6 +25,8 @@ class CLoginDlg;
 class CUpdatesDlg;
 class CBeepAlerts;
 class CNotifications;
+class CVWapStore;
+class CFChartView;
 
 // Report levels.
 inline constexpr int kReportError = 1;
@@ -196,6 +198,15 @@ class CControlBlock {
   std::unique_ptr<CLoginDlg> loginDlg;
   std::unique_ptr<CUpdatesDlg> updatesDlg;
   std::unique_ptr<CBeepAlerts> beepAlerts;
+
+  // ---- charts
+  std::unique_ptr<CVWapStore> vwapStore;
+  std::vector<std::unique_ptr<CFChartView>> chartViews;
+  int32_t chartLimit = 10;
+  bool noAnimation = false;
+  UiThread::TimerId chartTimer = 0;
+  // Docks each chart back, takes it out of the frame and drops it.
+  void CloseChartViews();
 
   // ---- counters shared with worker threads
   std::atomic<int32_t> stoppingCount{0};

@@ -8,6 +8,10 @@
 #include "base/format.h"
 #include "base/number.h"
 #include "base/version.h"
+#include "charts/fchart_view.h"
+#include "charts/vwap_store.h"
+#include "orders/order_api.h"
+#include "orders/signal_watcher.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/headless_views.h"
 #include "plugin/beep_alerts.h"
@@ -71,6 +75,8 @@ std::vector<sMenuRow> BuildMenu(std::string_view appName, std::string_view versi
     rows.push_back({"", "Beep Alert", 0});
     if (IndexChartMenu(appName, version)) rows.push_back({"", "Zint Index Chart", 5});
   }
+  // Last, so the rows before keep the places the hosts know them by.
+  rows.push_back({"", "Signal Watcher", 0});
   return rows;
 }
 
@@ -203,6 +209,7 @@ int CZintPlugin::EnsureControlBlock() {
   cb.peerId1 = peer2;
   cb.peerId2 = peer2;
   InstallMessageActions();
+  if (!cb.vwapStore) cb.vwapStore = std::make_unique<CVWapStore>(cb);
   if (SendBrokerDetails(cb, hostUserId)) AfterBrokerDetails();
   return 1;
 }
@@ -367,16 +374,30 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
   } else if (is({"Zint DashBoard", "Alt+D"})) {
     if (RequireLogin()) Unavailable("Zint DashBoard");
   } else if (is({"Preference Settings", "Market Monitor", "Market Movers", "Market Movers Dlg",
-                 "Zint Running Scripts", "Ondo Running Scripts", "Fundamentals", "Portfolio",
-                 "Add SignalWatcher"})) {
+                 "Fundamentals", "Portfolio"})) {
     if (RequireLogin()) Unavailable(item);
+  } else if (is({"Zint Running Scripts", "Ondo Running Scripts"})) {
+    if (!RequireLogin()) return;
+    if (const auto api = OrderApiOf(*m_controlBlock)) api->ScriptsView().ShowPane(true);
+  } else if (is({"Add SignalWatcher", "Signal Watcher"})) {
+    if (RequireLogin()) StartSignalWatcher(*m_controlBlock);
   } else if (is({"Shift+H"})) {
     if (!EnsureControlBlock()) return;
     CControlBlock& cb = *m_controlBlock;
     if (!cb.HasMessaging()) {
       ShowMessage("Configuration error, please restart KovoZint");
     } else if (cb.IsLoggedIn()) {
-      Unavailable("Zint Historical Chart");
+      if (!cb.vwapStore) return;
+      int32_t precision = 2;
+      double multiplier = 100.0;
+      precisionOf(precision, multiplier);
+      const std::time_t now = cb.vwapStore->Now();
+      constexpr std::time_t kThreeMonths = 7776000;
+      if (cb.session.launched) {
+        cb.vwapStore->OpenHistoricalChart(tradingSymbol, exchSeg + "|" + token,
+                                          FormatMdy(now - kThreeMonths), FormatMdy(now), nullptr,
+                                          precision, multiplier);
+      }
     } else {
       if (CLoginDlg* login = LoginDialog(true)) {
         login->Show(View::Centre::kHostWindow);
@@ -398,7 +419,10 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     int32_t precision = 2;
     double multiplier = 100.0;
     precisionOf(precision, multiplier);
-    if (m_controlBlock->session.launched) Unavailable("Zint Index Chart");
+    if (m_controlBlock->session.launched && m_controlBlock->vwapStore) {
+      m_controlBlock->vwapStore->OpenIntradayChart(tradingSymbol, exchSeg + "|" + tradingSymbol,
+                                                   precision, multiplier, 60, true, nullptr);
+    }
   } else if (is({"About KovoZint", "Video Tutorials", "ZintHelp"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Check for Updates"})) {
@@ -480,7 +504,6 @@ int32_t CZintPlugin::LaunchOnStart(std::string_view id, std::string_view hostUse
 int32_t CZintPlugin::InvokeIntradayChart(std::string_view symbol, std::string_view key,
                                          int32_t precision, double multiplier, int32_t interval,
                                          bool dataTable) {
-  (void)symbol, (void)key, (void)precision, (void)multiplier, (void)interval;
   if (!EnsureControlBlock()) return 0;
   CControlBlock& cb = *m_controlBlock;
   if (!cb.HasMessaging()) {
@@ -491,7 +514,13 @@ int32_t CZintPlugin::InvokeIntradayChart(std::string_view symbol, std::string_vi
     ShowLoginDialog();
     return 0;
   }
-  Unavailable(dataTable ? "Data Table" : "Zint Chart");
+  if (cb.vwapStore && cb.session.launched) {
+    if (dataTable) {
+      cb.vwapStore->ShowDataTable(symbol, key, multiplier);
+    } else {
+      cb.vwapStore->OpenIntradayChart(symbol, key, precision, multiplier, interval, false, nullptr);
+    }
+  }
   return 1;
 }
 
@@ -523,6 +552,7 @@ int32_t CZintPlugin::CheckForUpdates() {
 // ---- shutdown ---------------------------------------------------------------
 
 void CZintPlugin::Exit() {
+  if (m_controlBlock) m_controlBlock->CloseChartViews();
   if (m_controlBlock && m_controlBlock->IsLoggedIn() && m_controlBlock->loginDlg) {
     m_controlBlock->session.hostExit = true;
   }
@@ -533,6 +563,8 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
   if (!m_controlBlock) return;
   CControlBlock& cb = *m_controlBlock;
   cb.stoppingCount.fetch_add(1);
+  // Watchers would otherwise notice the flag only at the end of their wait.
+  WakeSignalWatchers(cb);
   cb.CloseReceiverControls();
   if (!keepLogin) cb.loginDlg.reset();
   if (!cb.session.installerPath.empty() && !cb.session.installerCommandLine.empty()) {
@@ -545,6 +577,8 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
   while (cb.watcherCount.load() != 0) {
     if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
   }
+  cb.CloseChartViews();
+  cb.vwapStore.reset();
   cb.Report("Zint Exited Successfully", kReportMessage);
   m_splash.reset();
   m_controlBlock.reset();

@@ -59,6 +59,9 @@ class RecordingQtViews final : public ViewFactory {
   std::unique_ptr<View> CreateSplash(CSplashScreen& splash) override {
     return Keep(m_qt.CreateSplash(splash), splashView);
   }
+  std::unique_ptr<View> CreateChartView(CFChartView& chart) override {
+    return m_qt.CreateChartView(chart);
+  }
 
   QtUpdatesView* updates = nullptr;
   QtBeepAlertsView* beep = nullptr;

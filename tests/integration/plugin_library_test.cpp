@@ -172,18 +172,18 @@ TEST_F(PluginLibrary, AnnouncesItselfAndItsMenuForTheHostVersion) {
 
   int32_t count = 0;
   std::vector<std::string> names = MenuNames(32, &count);
-  ASSERT_EQ(count, 12);
+  ASSERT_EQ(count, 13);
   EXPECT_EQ(names[7], "Zint Running Scripts");
   EXPECT_EQ(names[11], "Zint Index Chart");
   names = MenuNames(4, &count);
-  EXPECT_EQ(count, 12) << "rows past the capacity are counted";
+  EXPECT_EQ(count, 13) << "rows past the capacity are counted";
   EXPECT_EQ(names.size(), 4u);
 
   host::HostConfig older;
   older.version = "3.10.57.97";
   StartHost(older);
   names = MenuNames(32, &count);
-  ASSERT_EQ(count, 10);
+  ASSERT_EQ(count, 11);
   EXPECT_EQ(names[7], "Ondo Running Scripts");
   EXPECT_EQ(names[8], "Logout");
 
@@ -209,7 +209,7 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
 
   const char* row[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
   lib.hotKey("Shift+P", 1, 0, row, 4);
-  EXPECT_EQ(Count("KovoZint Message : Zint Chart is not available in this version"), 1);
+  EXPECT_EQ(Count("is not available in this version"), 0) << "the chart key opens a chart";
 
   lib.exit();
   EXPECT_EQ(session->ControlCount(), 0u);

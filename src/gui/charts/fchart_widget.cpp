@@ -11,8 +11,8 @@
 namespace kovo::gui {
 namespace {
 
-void FillMenu(QMenu& menu, const sMenuItem& item, FChartCtrl& chart) {
-  for (const sMenuItem& child : item.items) {
+void FillMenu(QMenu& menu, const sChartMenuItem& item, FChartCtrl& chart) {
+  for (const sChartMenuItem& child : item.items) {
     const QString text = QString::fromStdString(child.text);
     if (!child.items.empty()) {
       FillMenu(*menu.addMenu(text), child, chart);

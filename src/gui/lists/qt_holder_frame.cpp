@@ -71,7 +71,7 @@ void QtHolderFrame::Refresh() {
     if (!caption) continue;
     const CHolderView& view = m_frame.Pane(i);
     QPalette colours = caption->palette();
-    colours.setColor(QPalette::Window, ToQColor(view.CaptionColor()));
+    colours.setColor(QPalette::Window, ListColor(view.CaptionColor()));
     colours.setColor(QPalette::WindowText, Qt::white);
     caption->setPalette(colours);
     QFont font(QString::fromStdString(view.CaptionFont().face));

@@ -24,7 +24,7 @@ QString ToQString(std::string_view text) {
 
 }  // namespace
 
-QColor ToQColor(ColorRef color) {
+QColor ListColor(ColorRef color) {
   return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                 static_cast<int>((color >> 16) & 0xFF));
 }
@@ -71,9 +71,9 @@ QVariant QtListModel::data(const QModelIndex& index, int role) const {
       if (cell.icon >= 0 && icon.isNull()) return QString::fromLatin1(kIconFailedText);
       return ToQString(cell.text);
     case Qt::ForegroundRole:
-      return ToQColor(cell.textColor);
+      return ListColor(cell.textColor);
     case Qt::BackgroundRole:
-      return ToQColor(cell.backColor);
+      return ListColor(cell.backColor);
     case Qt::DecorationRole:
       return icon.isNull() ? QVariant() : QVariant(icon);
     default:
@@ -402,8 +402,8 @@ void QtListView::SyncSortMark() {
 void QtListView::SyncLook() {
   setShowGrid(m_list.GridLines());
   QPalette colours = palette();
-  colours.setColor(QPalette::Base, ToQColor(m_list.BackColor()));
-  colours.setColor(QPalette::Text, ToQColor(m_list.TextColor()));
+  colours.setColor(QPalette::Base, ListColor(m_list.BackColor()));
+  colours.setColor(QPalette::Text, ListColor(m_list.TextColor()));
   setPalette(colours);
   viewport()->update();
 }

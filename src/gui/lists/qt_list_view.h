@@ -19,7 +19,8 @@
 
 namespace kovo::gui {
 
-QColor ToQColor(ColorRef color);
+// A settings colour (0x00BBGGRR) for the lists; own name, as other views define theirs.
+QColor ListColor(ColorRef color);
 
 // The system clipboard.
 class QtClipboard final : public Clipboard {

@@ -267,8 +267,8 @@ TEST_F(FChartCtrlTest, DrawingStudyLinesWithTheMouse) {
 
 TEST_F(FChartCtrlTest, ContextMenuIsBuiltOnceAndReportsFailures) {
   m_chart.BuildContextMenu();
-  const sMenuItem& menu = m_chart.ContextMenu();
-  auto find = [](const sMenuItem& m, int id) -> const sMenuItem* {
+  const sChartMenuItem& menu = m_chart.ContextMenu();
+  auto find = [](const sChartMenuItem& m, int id) -> const sChartMenuItem* {
     for (const auto& it : m.items) {
       if (it.id == id) return &it;
       for (const auto& sub : it.items)

@@ -4,6 +4,7 @@
 // controls record what the order API hands them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <string>
@@ -73,6 +74,10 @@ struct OrderHost {
   static int32_t Cancel(const char* number, const char* tag, const char* s, char* err, size_t cap) {
     return current->Record({"cancel", {}, tag, 0, {T(s)}, number}, err, cap);
   }
+  static int32_t Invoke2(const sOrderEntryInfo* o, const char* tag, int32_t txn, char* err,
+                         size_t cap) {
+    return current->Record({"invoke2", *o, tag, txn, {}, {}}, err, cap);
+  }
   static int32_t AddFilter(KovoRxControl* c, const KovoFieldMatch* pairs, int32_t count, int32_t*) {
     std::vector<std::pair<int32_t, std::string>> filter;
     for (int32_t i = 0; i < count; ++i) {
@@ -127,6 +132,8 @@ class OrdersFixture : public ::testing::Test {
         return reinterpret_cast<void*>(&OrderHost::Place2Algo);
       if (name == "pu_zint_modify_order") return reinterpret_cast<void*>(&OrderHost::Modify);
       if (name == "pu_zint_cancel_order") return reinterpret_cast<void*>(&OrderHost::Cancel);
+      if (name == "pu_zint_invoke_order_entry2")
+        return reinterpret_cast<void*>(&OrderHost::Invoke2);
       return core->Lookup(name);
     };
     env.hostFolder = dir / "host";
@@ -224,6 +231,17 @@ class OrdersFixture : public ::testing::Test {
   }
   std::vector<std::string> Messages() const { return Reports(kReportMessage); }
   std::vector<std::string> Errors() const { return Reports(kReportError); }
+
+  // Lets the UI thread work until the condition holds or ten seconds pass.
+  template <typename Condition>
+  bool WaitFor(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (ui.Pump(100) == 0) ui.WaitForTasks(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
 
   sApiScript* Open(const std::string& name) { return api->GetApiScript(nullptr, name); }
   std::vector<sApiOrderInfo*> Orders(sApiScript* script) {

@@ -30,6 +30,8 @@ struct FakeControl {
   int32_t kind;
   std::vector<test::Bytes> sent;
   std::vector<std::pair<int32_t, std::string>> watched;
+  std::vector<void*> contexts;   // of each sent message
+  std::vector<int64_t> removed;  // watch handles taken back
 
   // Each message sent, decoded.
   test::MsgPtr Sent(size_t i) const { return test::Decode(sent.at(i)); }
@@ -38,9 +40,9 @@ struct FakeControl {
     for (const auto& frame : sent) names.push_back(test::ValueText(test::Decode(frame).get(), 0));
     return names;
   }
-  void Reply(const std::vector<test::Field>& fields) {
+  void Reply(const std::vector<test::Field>& fields, void* context = nullptr) {
     const test::MsgPtr m = test::MakeMessage(fields);
-    notifier.onReply(notifier.self, nullptr, m.get(), 0);
+    notifier.onReply(notifier.self, context, m.get(), 0);
   }
   void Broadcast(const std::vector<test::Field>& fields) {
     const test::MsgPtr m = test::MakeMessage(fields);
@@ -64,6 +66,7 @@ struct NoWindows final : ViewFactory {
   std::unique_ptr<View> CreateBeepAlerts(CBeepAlerts&) override { return nullptr; }
   std::unique_ptr<View> CreatePopup(CTaskBarMsgWnd&) override { return nullptr; }
   std::unique_ptr<View> CreateSplash(CSplashScreen&) override { return nullptr; }
+  std::unique_ptr<View> CreateChartView(CFChartView&) override { return nullptr; }
 };
 
 struct FakeProcesses final : ProcessStarter {
@@ -86,13 +89,14 @@ struct FakeRx {
   CZintPlugin* plugin = nullptr;
   std::vector<std::string> events;  // "stop", "destroy" with the stopping count seen
 
-  static int32_t Send(KovoRxControl* c, void*, wmp_builder* builder, int32_t, int32_t*) {
+  static int32_t Send(KovoRxControl* c, void* context, wmp_builder* builder, int32_t, int32_t*) {
     if (current->failSend) return 0;
     const void* frame = nullptr;
     size_t length = 0;
     wmp_built_frame(builder, &frame, &length, nullptr);
     const auto* bytes = static_cast<const uint8_t*>(frame);
     reinterpret_cast<FakeControl*>(c)->sent.emplace_back(bytes, bytes + length);
+    reinterpret_cast<FakeControl*>(c)->contexts.push_back(context);
     return 1;
   }
   static int32_t Stop(KovoRxControl*) {
@@ -102,14 +106,18 @@ struct FakeRx {
   static int64_t AddWatch(KovoRxControl* c, const KovoFieldMatch* pairs, int32_t count, int32_t*) {
     auto* control = reinterpret_cast<FakeControl*>(c);
     for (int32_t i = 0; i < count; ++i)
-      control->watched.emplace_back(pairs[i].fieldId, pairs[i].value);
+      control->watched.emplace_back(pairs[i].fieldId, pairs[i].value ? pairs[i].value : "");
     return static_cast<int64_t>(control->watched.size());
   }
-  static int32_t RemoveWatch(KovoRxControl*, int64_t, int32_t*) { return 1; }
+  static int32_t RemoveWatch(KovoRxControl* c, int64_t handle, int32_t*) {
+    reinterpret_cast<FakeControl*>(c)->removed.push_back(handle);
+    return 1;
+  }
   static constexpr KovoRxControlOps kOps = {&Send, &AddWatch, &RemoveWatch, nullptr, &Stop};
 
   static KovoRxControl* Get(int32_t kind, const KovoRxNotifier* notifier) {
-    auto control = std::make_unique<FakeControl>(FakeControl{{&kOps}, *notifier, kind, {}, {}});
+    auto control =
+        std::make_unique<FakeControl>(FakeControl{{&kOps}, *notifier, kind, {}, {}, {}, {}});
     current->controls.push_back(std::move(control));
     return &current->controls.back()->base;
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/fchart_view.h"
 #include "platform/ini_file.h"
 #include "plugin/mnm_fields.h"
 #include "unit/plugin/plugin_fixture.h"
@@ -25,23 +26,24 @@ TEST(Menu, RowsFollowTheHostsNameAndVersion) {
     size_t rows;
   };
   const Case cases[] = {
-      {"kovo_trader", "3.10.57.96.3", "Ondo Running Scripts", 10},
-      {"kovo_trader", "3.10.57.96.4", "Zint Running Scripts", 11},
-      {"kovo_trader", "3.10.57.97", "Ondo Running Scripts", 10},
-      {"kovo_trader", "3.10.57.98", "Zint Running Scripts", 11},
-      {"kovo_trader", "3.10.57.99.1", "Zint Running Scripts", 11},
-      {"kovo_trader", "3.10.57.99.2", "Zint Running Scripts", 12},
-      {"kovo_trader_now", "1.8.3.9", "Ondo Running Scripts", 10},
-      {"kovo_trader_now", "1.8.4.0", "Zint Running Scripts", 11},
-      {"kovo_trader_now", "1.8.4.3", "Zint Running Scripts", 12},
-      {"other_host", "9.9.9.9", "Ondo Running Scripts", 10},
+      {"kovo_trader", "3.10.57.96.3", "Ondo Running Scripts", 11},
+      {"kovo_trader", "3.10.57.96.4", "Zint Running Scripts", 12},
+      {"kovo_trader", "3.10.57.97", "Ondo Running Scripts", 11},
+      {"kovo_trader", "3.10.57.98", "Zint Running Scripts", 12},
+      {"kovo_trader", "3.10.57.99.1", "Zint Running Scripts", 12},
+      {"kovo_trader", "3.10.57.99.2", "Zint Running Scripts", 13},
+      {"kovo_trader_now", "1.8.3.9", "Ondo Running Scripts", 11},
+      {"kovo_trader_now", "1.8.4.0", "Zint Running Scripts", 12},
+      {"kovo_trader_now", "1.8.4.3", "Zint Running Scripts", 13},
+      {"other_host", "9.9.9.9", "Ondo Running Scripts", 11},
   };
   for (const Case& c : cases) {
     const std::vector<sMenuRow> rows = BuildMenu(c.app, c.version);
     ASSERT_EQ(rows.size(), c.rows) << c.app << " " << c.version;
     EXPECT_EQ(rows[7].name, c.runningScripts) << c.version;
-    EXPECT_EQ(rows[8].name, c.rows > 10 ? "Logout\\Login with new ZintID" : "Logout");
-    if (c.rows == 12) {
+    EXPECT_EQ(rows[8].name, c.rows > 11 ? "Logout\\Login with new ZintID" : "Logout");
+    EXPECT_EQ(rows.back().name, "Signal Watcher");
+    if (c.rows == 13) {
       EXPECT_EQ(rows[11].name, "Zint Index Chart");
       EXPECT_EQ(rows[11].kind, 5);
     }
@@ -140,7 +142,7 @@ TEST_F(ZintPlugin, CommandsCheckLoginAndKind) {
   hostUi.Clear();
   Load();
   plugin->ProcessHotKey("Shift+P", 1, row);
-  EXPECT_TRUE(Logged("KovoZint Message : Zint Chart is not available in this version"));
+  EXPECT_EQ(plugin->ControlBlock()->chartViews.size(), 1u) << "the chart opened";
   plugin->ProcessHotKey("Market Monitor", 0, row);
   EXPECT_TRUE(Logged("KovoZint Message : Market Monitor is not available in this version"));
   plugin->ProcessHotKey("Option Strategy", 0, row);
