@@ -98,7 +98,7 @@ bool CApiOrderDetailsDlg::Create(CControlBlock& cb, COrderManager& manager) {
   m_manager = &manager;
   sListPorts ports{cb.Dlgs(),
                    cb.Settings(),
-                   nullptr,
+                   &cb.Clip(),
                    [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
                    {}};
   m_list = std::make_unique<CFilterListCtrl>(std::move(ports), kProfileName, kIdOrdersList);

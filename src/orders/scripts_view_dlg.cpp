@@ -47,7 +47,7 @@ std::vector<sKovoColInfo> ScriptColumns() {
 sListPorts ListPorts(CControlBlock& cb) {
   return {cb.Dlgs(),
           cb.Settings(),
-          nullptr,
+          &cb.Clip(),
           [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
           {}};
 }

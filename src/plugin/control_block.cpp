@@ -69,6 +69,7 @@ CControlBlock::CControlBlock(sControlBlockSetup setup)
   if (!m_ports.net) m_ports.net = std::make_unique<SystemNetIdentity>();
   if (!m_ports.processes) m_ports.processes = std::make_unique<PosixProcessStarter>();
   if (!m_ports.screens) m_ports.screens = std::make_unique<HeadlessScreens>();
+  if (!m_ports.clipboard) m_ports.clipboard = std::make_unique<MemoryClipboard>();
   m_notifications = std::make_unique<CNotifications>(*m_ports.ui, *m_ports.views, *m_ports.screens);
   updatesDlg = std::make_unique<CUpdatesDlg>(*this);
   nameSet.insert("web_charts");

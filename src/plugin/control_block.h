@@ -133,6 +133,7 @@ class CControlBlock {
   NetIdentity& Net() const { return *m_ports.net; }
   ProcessStarter& Processes() const { return *m_ports.processes; }
   Screens& Screen() const { return *m_ports.screens; }
+  Clipboard& Clip() const { return *m_ports.clipboard; }
   CNotifications& Notifications() const { return *m_notifications; }
 
   // ---- report and settings

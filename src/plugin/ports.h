@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/net_identity.h"
 #include "platform/process_starter.h"
@@ -20,6 +21,7 @@ struct PluginPorts {
   // Left empty, the system's own are used.
   std::unique_ptr<NetIdentity> net;
   std::unique_ptr<ProcessStarter> processes;
+  std::unique_ptr<Clipboard> clipboard;
 };
 
 }  // namespace kovo

@@ -299,6 +299,15 @@ TEST_F(OrderWindowsTest, ScriptsPaneMenuOpenReportAndMaximizedMode) {
   const bool grid = view.List().GridLines();
   view.OnCommand(kCmdGridLines);
   EXPECT_NE(view.List().GridLines(), grid);
+  {
+    // The selected script's row goes to the clipboard, cells tab-ended.
+    Open("CopyMe");
+    view.List().SetSelection({0});
+    view.OnCommand(kCmdCopyToClipboard);
+    const std::string copied = cb->Clip().Text();
+    EXPECT_NE(copied.find("CopyMe\t"), std::string::npos) << copied;
+    EXPECT_EQ(copied.back(), '\n');
+  }
 
   sApiScript* s = Open("S");
   // Nothing selected: nothing opens.
