@@ -22,7 +22,7 @@ inline std::string_view Fixed(const char* text, size_t size) {
 inline void CopyOut(std::string_view text, char* out, size_t cap) {
   if (!out || cap == 0) return;
   const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
+  if (n > 0) std::memcpy(out, text.data(), n);
   out[n] = '\0';
 }
 

@@ -31,7 +31,7 @@ sOrderEntryInfo NewOrderEntry() {
 void CopyField(std::string_view text, char* out, size_t cap) {
   if (!out || cap == 0) return;
   const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
+  if (n > 0) std::memcpy(out, text.data(), n);  // an empty view may have no data
   out[n] = '\0';
 }
 

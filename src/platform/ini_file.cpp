@@ -320,7 +320,7 @@ std::size_t GetProfileString(const std::filesystem::path& file, std::string_view
   const std::optional<std::string> value = ReadValue(file, section, key);
   const std::string_view text = value ? std::string_view(*value) : defaultValue;
   const std::size_t count = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), count);
+  if (count > 0) std::memcpy(buffer, text.data(), count);
   buffer[count] = '\0';
   return count;
 }

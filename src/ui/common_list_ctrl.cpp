@@ -62,7 +62,7 @@ sKovoColInfo::sKovoColInfo(std::string_view columnName, int32_t w, int32_t fmt, 
                            std::string t1, std::string t2)
     : width(w), format(fmt), sortKind(kind), text1(std::move(t1)), text2(std::move(t2)) {
   const std::size_t n = std::min(columnName.size(), kColNameCapacity - 1);
-  std::memcpy(name, columnName.data(), n);
+  if (n > 0) std::memcpy(name, columnName.data(), n);
   name[n] = '\0';
 }
 

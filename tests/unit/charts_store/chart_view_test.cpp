@@ -240,8 +240,10 @@ TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
   ASSERT_EQ(frame->Panes().count(w.PaneId()), 1u);
   EXPECT_EQ(frame->Panes().at(w.PaneId()).title, "Intraday Chart");
   frame->SetFloating(w.PaneId(), true);
-  plugin->Exit();
+  // The first step of the plug-in's exit; the frame itself goes with the exit.
+  cb->CloseChartViews();
   EXPECT_TRUE(frame->Panes().empty()) << "the chart pane left the frame";
+  plugin->Exit();
 }
 
 }  // namespace

@@ -109,6 +109,9 @@ class OrdersFixture : public ::testing::Test {
   void TearDown() override {
     api.reset();
     plugin.reset();
+    // Work the plug-in posted runs (and frees what it holds) as a host's
+    // event loop would run it.
+    ui.Pump(1u << 20);
     OrderHost::current = nullptr;
   }
 

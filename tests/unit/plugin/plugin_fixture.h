@@ -133,6 +133,9 @@ class PluginFixture : public ::testing::Test {
  protected:
   void TearDown() override {
     plugin.reset();
+    // Work the plug-in posted runs (and frees what it holds) as a host's
+    // event loop would run it.
+    ui.Pump(1u << 20);
     FakeRx::current = nullptr;
   }
 
