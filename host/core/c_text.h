@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/text.h"
+
 // Texts at the host's C boundary.
 namespace kovo::host {
 
@@ -19,11 +21,6 @@ inline std::string_view Fixed(const char* text, size_t size) {
 }
 
 // Copies into a caller's buffer: always NUL-terminated, cut to fit.
-inline void CopyOut(std::string_view text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  if (n > 0) std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
+using kovo::CopyOut;
 
 }  // namespace kovo::host

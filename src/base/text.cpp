@@ -1,5 +1,8 @@
 #include "base/text.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kovo {
 namespace {
 
@@ -89,6 +92,14 @@ std::string ToUpper(std::string_view text) {
   std::string result(text);
   for (char& c : result) c = UpperAscii(c);
   return result;
+}
+
+void CopyOut(std::string_view text, char* out, size_t capacity) {
+  if (!out || capacity == 0) return;
+  const size_t n = std::min(text.size(), capacity - 1);
+  // An empty view may carry no data pointer at all.
+  if (n > 0) std::memcpy(out, text.data(), n);
+  out[n] = '\0';
 }
 
 }  // namespace kovo

@@ -24,12 +24,15 @@ std::vector<std::string> Tokenize(std::string_view text, std::string_view separa
 
 // Incremental form: returns the next field starting at *pos and advances *pos
 // past it; returns false (and leaves *field empty) when no field is left.
-bool NextToken(std::string_view text, std::string_view separators, size_t* pos,
-               std::string* field);
+bool NextToken(std::string_view text, std::string_view separators, size_t* pos, std::string* field);
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
+
+// Copies text into a caller's C buffer: always NUL-terminated, cut to fit;
+// nothing happens for a null buffer or a capacity of 0.
+void CopyOut(std::string_view text, char* out, size_t capacity);
 
 }  // namespace kovo

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/text.h"
 #include "orders/order_api.h"
 #include "plugin/control_block.h"
 #include "plugin/plugin_info.h"
@@ -15,12 +16,7 @@ std::string Text(const char* s) {
   return s ? std::string(s) : std::string();
 }
 
-void CopyOut(const std::string& text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
+using kovo::CopyOut;
 
 // The order API of the running session; null before the control block exists.
 std::shared_ptr<kovo::COrderApi> Api() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/format.h"
+#include "base/text.h"
 
 namespace kovo {
 
@@ -29,10 +30,7 @@ sOrderEntryInfo NewOrderEntry() {
 }
 
 void CopyField(std::string_view text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  if (n > 0) std::memcpy(out, text.data(), n);  // an empty view may have no data
-  out[n] = '\0';
+  CopyOut(text, out, cap);
 }
 
 std::string_view FieldText(const char* field, size_t cap) {

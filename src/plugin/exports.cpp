@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "plugin/plugin_info.h"
 #include "plugin/plugin_instance.h"
 #include "plugin/zint_plugin.h"
@@ -22,12 +23,7 @@ std::string Text(const char* s) {
   return s ? std::string(s) : std::string();
 }
 
-void CopyOut(const std::string& text, char* out, size_t cap) {
-  if (!out || cap == 0) return;
-  const size_t n = std::min(text.size(), cap - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
+using kovo::CopyOut;
 
 std::vector<std::string> Fields(const char* const* fields, int32_t count) {
   std::vector<std::string> out;

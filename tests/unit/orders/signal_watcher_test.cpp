@@ -181,13 +181,15 @@ TEST_F(SignalWatcherTest, TheLineGrammarFailuresAndTheRetryPosition) {
   const std::string lower = "buy,R2,NSE,RELIANCE-EQ,DAY,LIMIT,1,100,0,0,MIS,PRO";
   int64_t before = FileSize();
   Append(lower + "\r\n");
-  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(lower)) == 1; }));
+  // Reported at every change the watch sees; one append may be more than one.
+  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(lower)) >= 1; }));
   ASSERT_TRUE(Settled());
   EXPECT_EQ(watcher->ReadPosition(), before);
 
   // Lines after a failed one wait; the failed one is reported at each change.
   Append(kBuy);
-  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(lower)) >= 2; }));
+  const size_t reported = MessagesWith(Failed(lower));
+  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(lower)) > reported; }));
   EXPECT_EQ(watcher->ReadPosition(), before);
   EXPECT_TRUE(orderHost.Calls().empty());
 
@@ -196,7 +198,7 @@ TEST_F(SignalWatcherTest, TheLineGrammarFailuresAndTheRetryPosition) {
   ASSERT_TRUE(WaitFor([&] { return watcher->ReadPosition() == 0; }));
   const std::string eleven = "BUY,R3,NSE,RELIANCE-EQ,DAY,LIMIT,1,100,0,0,MIS";
   Append(eleven + "\n");
-  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(eleven)) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(eleven)) >= 1; }));
   EXPECT_EQ(watcher->ReadPosition(), 0);
   EXPECT_TRUE(orderHost.Calls().empty());
 }
