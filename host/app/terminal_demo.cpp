@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPointer>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -255,10 +256,22 @@ void CTerminalDemo::ShowChart(const char* item, bool historical, const std::stri
       historical ? "a historical chart with bars" : "an intraday chart with live bars",
       kChartTimeoutMs, [this, historical] { return ChartPane(historical) != nullptr; },
       [this, historical, file, next = std::move(next)] {
-        m_window.RefreshLog();
-        Save(*ChartPane(historical), file);
-        Save(m_window, "terminal-with-" + file);
-        next();
+        // Give the chart most of the window's width before the pictures.
+        QPointer<QWidget> pane = ChartPane(historical);
+        if (auto* dock = qobject_cast<QDockWidget*>(pane->parentWidget())) {
+          m_window.resizeDocks({dock}, {m_window.width() * 3 / 5}, Qt::Horizontal);
+        }
+        After(300, [this, pane, file, next] {
+          if (!pane) {
+            std::fprintf(stderr, "demo: the chart pane went away\n");
+            Finish(1);
+            return;
+          }
+          m_window.RefreshLog();
+          Save(*pane, file);
+          Save(m_window, "terminal-with-" + file);
+          next();
+        });
       });
 }
 

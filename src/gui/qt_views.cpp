@@ -258,6 +258,9 @@ bool QtHostFrame::AddPane(std::string_view id, std::string_view title, View& vie
   auto* dock = new QDockWidget(ToQt(title), main);
   dock->setObjectName(ToQt(id));
   dock->setWidget(qtView->Widget());
+  // The pane's caption follows the titles its window sets later.
+  QObject::connect(qtView->Widget(), &QWidget::windowTitleChanged, dock,
+                   [dock](const QString& text) { dock->setWindowTitle(text); });
   main->addDockWidget(Qt::RightDockWidgetArea, dock);
   m_docks[std::string(id)] = dock;
   return true;

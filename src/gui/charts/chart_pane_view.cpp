@@ -1,13 +1,16 @@
 #include "gui/charts/chart_pane_view.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "charts/fchart_view.h"
 #include "gui/charts/fchart_widget.h"
@@ -21,7 +24,11 @@ QWidget* MakeFrame() {
   return frame;
 }
 
-// The window takes Escape, Enter and the arrows before its controls see them.
+constexpr int kScrollSteps = 10000;
+constexpr const char* kPickerFormat = "MM/dd/yyyy";  // the window's "%m/%d/%Y"
+
+// The window takes its keys (Escape, Enter, the arrows and the Ctrl
+// commands) before its controls see them.
 class KeyForwarder final : public QObject {
  public:
   KeyForwarder(CFChartView& chart, QObject* parent) : QObject(parent), m_chart(chart) {}
@@ -29,31 +36,59 @@ class KeyForwarder final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() & Qt::ControlModifier) return false;
-    ChartKey chartKey = ChartKey::kOther;
-    switch (key->key()) {
-      case Qt::Key_Escape:
-        chartKey = ChartKey::kEscape;
-        break;
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        chartKey = ChartKey::kEnter;
-        break;
-      case Qt::Key_Left:
-        chartKey = ChartKey::kLeft;
-        break;
-      case Qt::Key_Right:
-        chartKey = ChartKey::kRight;
-        break;
-      default:
-        return false;
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    const bool shift = key->modifiers() & Qt::ShiftModifier;
+    const ChartKey chartKey = ctrl ? CtrlKey(key->key()) : PlainKey(key->key());
+    if (chartKey == ChartKey::kOther) return false;
+    const bool used = m_chart.OnKey(chartKey, ctrl, shift);
+    if (used && chartKey != ChartKey::kEscape) {
+      if (auto* widget = qobject_cast<QWidget*>(watched)) widget->update();
     }
-    return m_chart.OnKey(chartKey, false, key->modifiers() & Qt::ShiftModifier);
+    return used;
   }
 
  private:
+  static ChartKey PlainKey(int key) {
+    switch (key) {
+      case Qt::Key_Escape:
+        return ChartKey::kEscape;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        return ChartKey::kEnter;
+      case Qt::Key_Left:
+        return ChartKey::kLeft;
+      case Qt::Key_Right:
+        return ChartKey::kRight;
+      default:
+        return ChartKey::kOther;
+    }
+  }
+  static ChartKey CtrlKey(int key) {
+    switch (key) {
+      case Qt::Key_Z:
+        return ChartKey::kZ;
+      case Qt::Key_C:
+        return ChartKey::kC;
+      case Qt::Key_X:
+        return ChartKey::kX;
+      case Qt::Key_N:
+        return ChartKey::kN;
+      case Qt::Key_D:
+        return ChartKey::kD;
+      case Qt::Key_P:
+        return ChartKey::kP;
+      default:
+        return ChartKey::kOther;
+    }
+  }
+
   CFChartView& m_chart;
 };
+
+QDate PickerDate(const std::string& text) {
+  const QDate date = QDate::fromString(QString::fromStdString(text), QLatin1String(kPickerFormat));
+  return date.isValid() ? date : QDate::currentDate();
+}
 
 }  // namespace
 
@@ -63,24 +98,7 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   auto* layout = new QVBoxLayout(frame);
   layout->setContentsMargins(0, 1, 0, 0);
   layout->setSpacing(0);
-
-  m_strip = new QWidget(frame);
-  auto* strip = new QHBoxLayout(m_strip);
-  strip->setContentsMargins(4, 0, 4, 0);
-  strip->addWidget(new QLabel("Chart", m_strip));
-  m_interval = new QLineEdit(m_strip);
-  m_interval->setMaximumWidth(60);
-  strip->addWidget(m_interval);
-  strip->addWidget(new QLabel("Mins.", m_strip));
-  auto* set = new QPushButton("Set Interval", m_strip);
-  strip->addWidget(set);
-  strip->addStretch();
-  m_strip->setFixedHeight(25);
-  layout->addWidget(m_strip);
-  QObject::connect(set, &QPushButton::clicked, m_strip, [this] {
-    m_chart.SetIntervalText(m_interval->text().toStdString());
-    m_chart.OnCommand(chart_id::kSetInterval);
-  });
+  layout->addWidget(BuildToolRow(frame));
 
   auto* splitter = new QSplitter(Qt::Horizontal, frame);
   auto* column = new QWidget(splitter);
@@ -101,11 +119,26 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   auto* chartColumn = new QWidget(splitter);
   auto* chartLayout = new QVBoxLayout(chartColumn);
   chartLayout->setContentsMargins(0, 0, 0, 0);
-  m_busy = new QLabel("Loading...", chartColumn);
-  m_busy->setAlignment(Qt::AlignCenter);
-  chartLayout->addWidget(m_busy);
+  chartLayout->setSpacing(0);
+  // Loading: a running bar centred where the chart will be.
+  m_busy = new QProgressBar(chartColumn);
+  m_busy->setRange(0, 0);
+  m_busy->setTextVisible(false);
+  m_busy->setFixedSize(160, 14);
+  chartLayout->addStretch(1);
+  chartLayout->addWidget(m_busy, 0, Qt::AlignCenter);
+  chartLayout->addStretch(1);
   m_chartWidget = new FChartWidget(m_chart.Chart(), chartColumn);
-  chartLayout->addWidget(m_chartWidget, 1);
+  m_chartWidget->SetCommandTarget([this](int id) { return m_chart.OnCommand(id); },
+                                  [this](int id) { return m_chart.IsMenuChecked(id); });
+  chartLayout->addWidget(m_chartWidget, 100);
+  m_scroll = new QScrollBar(Qt::Horizontal, chartColumn);
+  chartLayout->addWidget(m_scroll);
+  QObject::connect(m_scroll, &QScrollBar::valueChanged, m_scroll, [this](int value) {
+    FChartCtrl& c = m_chart.Chart();
+    c.SetViewPort(static_cast<double>(value) / kScrollSteps, c.ViewWidth());
+    m_chartWidget->update();
+  });
   splitter->addWidget(column);
   splitter->addWidget(chartColumn);
   splitter->setSizes({kIndicatorColumnWidth, 800});
@@ -117,15 +150,95 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   Refresh();
 }
 
+QWidget* QtChartPaneView::BuildToolRow(QWidget* parent) {
+  auto* row = new QWidget(parent);
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(4, 0, 4, 0);
+  rowLayout->setSpacing(4);
+  m_toggle = new QPushButton("<>", row);
+  m_toggle->setFixedWidth(28);
+  rowLayout->addWidget(m_toggle);
+  m_chartLabel = new QLabel("Chart", row);
+  rowLayout->addWidget(m_chartLabel);
+  QObject::connect(m_toggle, &QPushButton::clicked, row,
+                   [this] { m_chart.OnCommand(chart_id::kStripToggle); });
+
+  m_intervalStrip = new QWidget(row);
+  auto* interval = new QHBoxLayout(m_intervalStrip);
+  interval->setContentsMargins(0, 0, 0, 0);
+  m_interval = new QLineEdit(m_intervalStrip);
+  m_interval->setMaximumWidth(60);
+  interval->addWidget(m_interval);
+  interval->addWidget(new QLabel("Mins.", m_intervalStrip));
+  auto* set = new QPushButton("Set Interval", m_intervalStrip);
+  interval->addWidget(set);
+  rowLayout->addWidget(m_intervalStrip);
+  const auto setInterval = [this] {
+    m_chart.SetIntervalText(m_interval->text().toStdString());
+    m_chart.OnCommand(chart_id::kSetInterval);
+  };
+  QObject::connect(set, &QPushButton::clicked, m_intervalStrip, setInterval);
+
+  m_historicalStrip = new QWidget(row);
+  auto* historical = new QHBoxLayout(m_historicalStrip);
+  historical->setContentsMargins(0, 0, 0, 0);
+  historical->addWidget(new QLabel("From", m_historicalStrip));
+  m_from = new QDateEdit(m_historicalStrip);
+  historical->addWidget(m_from);
+  historical->addWidget(new QLabel("To", m_historicalStrip));
+  m_to = new QDateEdit(m_historicalStrip);
+  historical->addWidget(m_to);
+  for (QDateEdit* picker : {m_from.data(), m_to.data()}) {
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+  }
+  m_apply = new QPushButton("&Apply", m_historicalStrip);
+  m_cancel = new QPushButton("&Cancel", m_historicalStrip);
+  historical->addWidget(m_apply);
+  historical->addWidget(m_cancel);
+  rowLayout->addWidget(m_historicalStrip);
+  rowLayout->addStretch(1);
+  QObject::connect(m_apply, &QPushButton::clicked, m_historicalStrip, [this] {
+    const QString format = QLatin1String(kPickerFormat);
+    m_chart.SetDates(m_from->date().toString(format).toStdString(),
+                     m_to->date().toString(format).toStdString());
+    m_chart.OnCommand(chart_id::kApply);
+  });
+  QObject::connect(m_cancel, &QPushButton::clicked, m_historicalStrip,
+                   [this] { m_chart.OnCommand(chart_id::kCancel); });
+  row->setFixedHeight(26);
+  return row;
+}
+
+void QtChartPaneView::SyncScrollBar() {
+  const FChartCtrl& c = m_chart.Chart();
+  const int page = std::clamp(static_cast<int>(c.ViewWidth() * kScrollSteps), 1, kScrollSteps);
+  const QSignalBlocker quiet(m_scroll);
+  m_scroll->setRange(0, kScrollSteps - page);
+  m_scroll->setPageStep(page);
+  m_scroll->setSingleStep(std::max(1, page / 10));
+  m_scroll->setValue(static_cast<int>(c.ViewLeft() * kScrollSteps));
+  m_scroll->setEnabled(c.ScrollEnabled());
+}
+
 void QtChartPaneView::Refresh() {
   if (!Widget()) return;
-  const bool strip = m_chart.VisibleStrip() == CFChartView::Strip::kInterval;
-  m_strip->setVisible(strip);
-  if (strip && !m_interval->hasFocus()) {
+  const CFChartView::Strip strip = m_chart.VisibleStrip();
+  m_chartLabel->setVisible(strip != CFChartView::Strip::kNone);
+  m_intervalStrip->setVisible(strip == CFChartView::Strip::kInterval);
+  m_historicalStrip->setVisible(strip == CFChartView::Strip::kHistorical);
+  if (strip == CFChartView::Strip::kInterval && !m_interval->hasFocus()) {
     m_interval->setText(QString::fromStdString(m_chart.IntervalText()));
+  }
+  if (strip == CFChartView::Strip::kHistorical &&
+      !m_historicalStrip->isAncestorOf(QApplication::focusWidget())) {
+    m_from->setDate(PickerDate(m_chart.PickerFrom()));
+    m_to->setDate(PickerDate(m_chart.PickerTo()));
   }
   m_busy->setVisible(m_chart.BusyShown());
   m_chartWidget->setVisible(m_chart.ChartShown());
+  m_scroll->setVisible(m_chart.ChartShown());
+  SyncScrollBar();
   m_chartWidget->update();
   QWidget* frame = Widget();
   frame->setProperty(kChartBarsProperty, static_cast<int>(m_chart.Chart().BarCount()));

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
 
 #include "gui/charts/fchart_widget.h"
 #include "gui/qt_views.h"
@@ -21,8 +25,9 @@ inline constexpr const char* kChartBarsProperty = "kovoBars";              // in
 inline constexpr const char* kChartHistoricalProperty = "kovoHistorical";  // bool
 inline constexpr const char* kChartLiveBarProperty = "kovoLiveBar";        // bool
 
-// A chart window's pane: the interval strip over the "Indicators" list and
-// the chart, side by side. Behaviour stays with the chart window.
+// A chart window's pane: a tool row with the interval or the historical
+// strip, over the "Indicators" list and the chart side by side, with the
+// scroll bar under the chart. Behaviour stays with the chart window.
 class QtChartPaneView final : public QtView {
  public:
   explicit QtChartPaneView(CFChartView& chart);
@@ -30,15 +35,35 @@ class QtChartPaneView final : public QtView {
 
   FChartWidget* ChartWidget() const { return m_chartWidget; }
   QListWidget* IndicatorList() const { return m_list; }
-  QLabel* BusyLabel() const { return m_busy; }
+  QProgressBar* BusyIndicator() const { return m_busy; }
+  QWidget* IntervalStrip() const { return m_intervalStrip; }
+  QWidget* HistoricalStrip() const { return m_historicalStrip; }
+  QLineEdit* IntervalEdit() const { return m_interval; }
+  QDateEdit* FromDate() const { return m_from; }
+  QDateEdit* ToDate() const { return m_to; }
+  QPushButton* StripToggle() const { return m_toggle; }
+  QPushButton* ApplyButton() const { return m_apply; }
+  QPushButton* CancelButton() const { return m_cancel; }
+  QScrollBar* ScrollBar() const { return m_scroll; }
 
  private:
+  QWidget* BuildToolRow(QWidget* parent);
+  void SyncScrollBar();
+
   CFChartView& m_chart;
   QPointer<FChartWidget> m_chartWidget;
   QPointer<QListWidget> m_list;
-  QPointer<QLabel> m_busy;
-  QPointer<QWidget> m_strip;
+  QPointer<QProgressBar> m_busy;
+  QPointer<QWidget> m_intervalStrip;
+  QPointer<QWidget> m_historicalStrip;
+  QPointer<QLabel> m_chartLabel;
   QPointer<QLineEdit> m_interval;
+  QPointer<QDateEdit> m_from;
+  QPointer<QDateEdit> m_to;
+  QPointer<QPushButton> m_toggle;
+  QPointer<QPushButton> m_apply;
+  QPointer<QPushButton> m_cancel;
+  QPointer<QScrollBar> m_scroll;
 };
 
 }  // namespace gui

@@ -9,23 +9,6 @@
 #include "gui/charts/chart_painter.h"
 
 namespace kovo::gui {
-namespace {
-
-void FillMenu(QMenu& menu, const sChartMenuItem& item, FChartCtrl& chart) {
-  for (const sChartMenuItem& child : item.items) {
-    const QString text = QString::fromStdString(child.text);
-    if (!child.items.empty()) {
-      FillMenu(*menu.addMenu(text), child, chart);
-      continue;
-    }
-    QAction* action = menu.addAction(text);
-    action->setData(child.id);
-    action->setCheckable(chart.IsChecked(child.id));
-    action->setChecked(chart.IsChecked(child.id));
-  }
-}
-
-}  // namespace
 
 FChartWidget::FChartWidget(FChartCtrl& chart, QWidget* parent) : QWidget(parent), m_chart(chart) {
   setMouseTracking(true);
@@ -34,6 +17,40 @@ FChartWidget::FChartWidget(FChartCtrl& chart, QWidget* parent) : QWidget(parent)
     return SaveDisplayListBitmap(m_chart.BuildDisplayList(), path);
   });
   m_chart.BuildContextMenu();
+}
+
+void FChartWidget::SetCommandTarget(std::function<bool(int)> run,
+                                    std::function<bool(int)> checked) {
+  m_run = std::move(run);
+  m_checked = std::move(checked);
+}
+
+void FChartWidget::FillMenu(QMenu& menu, const sChartMenuItem& item) {
+  for (const sChartMenuItem& child : item.items) {
+    const QString text = QString::fromStdString(child.text);
+    if (!child.items.empty()) {
+      FillMenu(*menu.addMenu(text), child);
+      continue;
+    }
+    QAction* action = menu.addAction(text);
+    const int id = child.id;
+    action->setData(id);
+    const bool checked = m_checked ? m_checked(id) : m_chart.IsChecked(id);
+    action->setCheckable(checked);
+    action->setChecked(checked);
+    connect(action, &QAction::triggered, this, [this, id] {
+      if (m_run) {
+        m_run(id);
+      } else {
+        m_chart.OnCommand(id);
+      }
+      update();
+    });
+  }
+}
+
+void FChartWidget::FillContextMenu(QMenu& menu) {
+  FillMenu(menu, m_chart.ContextMenu());
 }
 
 void FChartWidget::SyncSize() {
@@ -113,11 +130,8 @@ void FChartWidget::keyPressEvent(QKeyEvent* event) {
 
 void FChartWidget::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  FillMenu(menu, m_chart.ContextMenu(), m_chart);
-  if (QAction* chosen = menu.exec(event->globalPos())) {
-    m_chart.OnCommand(chosen->data().toInt());
-    update();
-  }
+  FillContextMenu(menu);
+  menu.exec(event->globalPos());
 }
 
 }  // namespace kovo::gui

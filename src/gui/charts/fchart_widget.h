@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "charts/fchart_ctrl.h"
+
+class QMenu;
 
 namespace kovo::gui {
 
@@ -13,6 +16,12 @@ class FChartWidget final : public QWidget {
   FChartWidget(FChartCtrl& chart, QWidget* parent = nullptr);
 
   FChartCtrl& Chart() { return m_chart; }
+  // The window that owns the chart takes its own menu commands (lock,
+  // intervals, periods) and passes the rest on; without one every command
+  // goes to the chart control.
+  void SetCommandTarget(std::function<bool(int)> run, std::function<bool(int)> checked);
+  // The context menu's items, each running its command when triggered.
+  void FillContextMenu(QMenu& menu);
   // What a redraw would paint, at the widget's size.
   QImage Render();
 
@@ -28,7 +37,10 @@ class FChartWidget final : public QWidget {
 
  private:
   void SyncSize();
+  void FillMenu(QMenu& menu, const sChartMenuItem& item);
   FChartCtrl& m_chart;
+  std::function<bool(int)> m_run;
+  std::function<bool(int)> m_checked;
 };
 
 }  // namespace kovo::gui

@@ -216,6 +216,28 @@ TEST_F(ChartView, KeysMoveTheViewPortAndTheTimerSkipsZoomCursors) {
   EXPECT_EQ(w.Redraws(), before + 1) << "a chart in a zoom-cursor mode is not redrawn";
 }
 
+TEST_F(ChartView, AReusedWindowStartsWithTheRecentCandlesOfItsNewBars) {
+  CFChartView& w = Open(400);
+  FChartCtrl& chart = w.Chart();
+  EXPECT_EQ(chart.VisibleRange().Count(), 25) << "a new window shows the recent candles";
+
+  // The same, unlocked window now shows daily bars of the scrip.
+  ASSERT_EQ(
+      store->OpenHistoricalChart("RELIANCE-EQ", key, "09/09/2026", "12/08/2026", nullptr, 2, 100.0),
+      1);
+  ASSERT_EQ(cb->chartViews.size(), 1u);
+  for (int day = 0; day < 60; ++day) {
+    requests->Reply(BarRow(kDailyBarsRequest, w.tickKey, At(2026, 9, 10, 0, 0) + day * 86400, 9800,
+                           10100, 9700, 10000, 40),
+                    &w);
+  }
+  Close(kDailyBarsRequest, w.tickKey, &w);
+  ASSERT_EQ(chart.BarCount(), 60u);
+  EXPECT_EQ(chart.VisibleRange().Count(), 25)
+      << "not the sliver of a view port that fitted 400 minute bars";
+  EXPECT_EQ(chart.VisibleRange().last, 59);
+}
+
 TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
   CFChartView& w = Open(30);
   CNTHolderFrame& holder = w.Holder();

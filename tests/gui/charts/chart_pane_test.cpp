@@ -1,0 +1,217 @@
+// The chart window's Qt pane: keys reach the window before the chart sees
+// them, the context menu and the strips run the window's commands.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QtTest/QTest>
+#include <memory>
+
+#include "charts/fchart_view.h"
+#include "charts/vwap_store.h"
+#include "fakes/temp_dir.h"
+#include "gui/charts/chart_pane_view.h"
+#include "gui/qt_views.h"
+#include "platform/headless_ui_thread.h"
+#include "platform/headless_views.h"
+#include "plugin/control_block.h"
+
+namespace kovo::gui {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "chart_pane_tests";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: the input devices synthetic key events register are
+  // torn down with the process, after a static application would be gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class ChartPane : public ::testing::Test {
+ protected:
+  ChartPane() {
+    App();
+    sControlBlockSetup setup;
+    setup.resolve = [](std::string_view) -> void* { return nullptr; };
+    setup.paths.hostFolder = m_dir.Path();
+    setup.paths.appDataFolder = m_dir.Path();
+    setup.ports.ui = std::make_unique<HeadlessUiThread>();
+    setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
+    setup.ports.views = std::make_unique<HeadlessViewFactory>();
+    setup.ports.frame = std::make_unique<HeadlessHostFrame>();
+    m_cb = std::make_unique<CControlBlock>(std::move(setup));
+    m_cb->vwapStore = std::make_unique<CVWapStore>(*m_cb);
+    m_view = std::make_unique<CFChartView>(*m_cb, 0);
+    m_view->Create("Intraday Chart");
+    std::vector<double> t, h, l, o, c, v;
+    for (int i = 0; i < 100; ++i) {
+      t.push_back(1767000000.0 + 60.0 * i);
+      o.push_back(100), h.push_back(101), l.push_back(99), c.push_back(100.5), v.push_back(10);
+    }
+    for (auto* a : {&t, &h, &l, &o, &c, &v}) a->push_back(0);
+    m_view->Chart().SetData(t, h, l, o, c, v);
+    m_view->Chart().SetViewPort(0.5, 0.25);
+    m_pane = std::make_unique<QtChartPaneView>(*m_view);
+  }
+  ~ChartPane() override {
+    m_pane.reset();
+    m_view.reset();
+    m_cb->vwapStore.reset();
+  }
+
+  // The menu action of a command, searched through the submenus.
+  static QAction* Find(QMenu& menu, int id) {
+    for (QAction* action : menu.actions()) {
+      if (action->menu()) {
+        if (QAction* found = Find(*action->menu(), id)) return found;
+      } else if (action->data().toInt() == id) {
+        return action;
+      }
+    }
+    return nullptr;
+  }
+  bool Visible(QWidget* widget) const { return widget->isVisibleTo(m_pane->Widget()); }
+
+  test::TempDir m_dir;
+  std::unique_ptr<CControlBlock> m_cb;
+  std::unique_ptr<CFChartView> m_view;
+  std::unique_ptr<QtChartPaneView> m_pane;
+};
+
+TEST_F(ChartPane, ArrowsMoveTheViewPortByItsWidth) {
+  // Taken by the window: the chart's own handler does not move it a second time.
+  QTest::keyClick(m_pane->ChartWidget(), Qt::Key_Left);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewLeft(), 0.25);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 0.25);
+  // The pane's frame, which has no key handling of its own, passes them on too.
+  QTest::keyClick(m_pane->Widget(), Qt::Key_Right);
+  QTest::keyClick(m_pane->Widget(), Qt::Key_Right);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewLeft(), 0.75);
+  QTest::keyClick(m_pane->Widget(), Qt::Key_Right);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewLeft(), 0.75) << "the port stops at the newest bar";
+}
+
+TEST_F(ChartPane, EnterIsSwallowedAndEscapeReleasesTheScrip) {
+  m_view->scripKey = "nse_cm|2885";
+  m_view->Show(true);
+  QTest::keyClick(m_pane->ChartWidget(), Qt::Key_Return);
+  EXPECT_EQ(m_view->scripKey, "nse_cm|2885");
+  EXPECT_TRUE(m_view->IsShown());
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewLeft(), 0.5);
+  QTest::keyClick(m_pane->Widget(), Qt::Key_Escape);
+  EXPECT_EQ(m_view->scripKey, "");
+  EXPECT_FALSE(m_view->IsShown());
+}
+
+TEST_F(ChartPane, CtrlKeysAreTheWindowsToo) {
+  m_view->scripKey = "nse_cm|2885";
+  QTest::keyClick(m_pane->ChartWidget(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 0.25) << "25 of 100 recent candles";
+  QTest::keyClick(m_pane->ChartWidget(), Qt::Key_X, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 1.0);
+  // Only the window knows the data table.
+  QTest::keyClick(m_pane->ChartWidget(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_TRUE(m_cb->vwapStore->IsTableKey("nse_cm|2885"));
+}
+
+TEST_F(ChartPane, TheContextMenuRunsTheWindowsCommandsAndShowsItsChecks) {
+  QMenu menu;
+  m_pane->ChartWidget()->FillContextMenu(menu);
+  QAction* lock = Find(menu, chart_cmd::kLockScrip);
+  ASSERT_NE(lock, nullptr);
+  EXPECT_FALSE(lock->isChecked());
+  lock->trigger();
+  EXPECT_TRUE(m_view->isLocked) << "a window command, not the chart control's";
+  QAction* reset = Find(menu, chart_cmd::kResetZoom);
+  ASSERT_NE(reset, nullptr);
+  reset->trigger();
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 1.0) << "others go on to the chart control";
+
+  QMenu again;
+  m_pane->ChartWidget()->FillContextMenu(again);
+  ASSERT_NE(Find(again, chart_cmd::kLockScrip), nullptr);
+  EXPECT_TRUE(Find(again, chart_cmd::kLockScrip)->isChecked());
+}
+
+TEST_F(ChartPane, TheStripsCarryTheirValuesToTheWindow) {
+  m_pane->Refresh();
+  EXPECT_FALSE(Visible(m_pane->IntervalStrip()));
+  EXPECT_FALSE(Visible(m_pane->HistoricalStrip()));
+  EXPECT_TRUE(Visible(m_pane->StripToggle()));
+  QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
+  m_pane->Refresh();
+  EXPECT_TRUE(Visible(m_pane->IntervalStrip())) << "an intraday window's strip";
+  EXPECT_EQ(m_pane->IntervalEdit()->text(), "1");
+  QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
+  m_pane->Refresh();
+  EXPECT_FALSE(Visible(m_pane->IntervalStrip()));
+
+  m_view->scripKey = "nse_cm|2885";
+  m_view->isHistorical = true;
+  m_view->SetDates("09/01/2026", "12/01/2026");
+  QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
+  m_pane->Refresh();
+  ASSERT_TRUE(Visible(m_pane->HistoricalStrip()));
+  EXPECT_EQ(m_pane->FromDate()->date(), QDate(2026, 9, 1));
+  EXPECT_EQ(m_pane->ToDate()->date(), QDate(2026, 12, 1));
+  m_pane->FromDate()->setDate(QDate(2026, 10, 2));
+  QTest::mouseClick(m_pane->ApplyButton(), Qt::LeftButton);
+  m_pane->Refresh();
+  EXPECT_EQ(m_view->fromDate, "10/02/2026");
+  EXPECT_EQ(m_view->toDate, "12/01/2026");
+  EXPECT_TRUE(m_view->IsMenuChecked(chart_id::kPeriodConfigured));
+  EXPECT_FALSE(Visible(m_pane->HistoricalStrip()));
+
+  QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
+  m_pane->Refresh();
+  ASSERT_TRUE(Visible(m_pane->HistoricalStrip()));
+  QTest::mouseClick(m_pane->CancelButton(), Qt::LeftButton);
+  m_pane->Refresh();
+  EXPECT_FALSE(Visible(m_pane->HistoricalStrip()));
+  EXPECT_EQ(m_view->fromDate, "10/02/2026") << "Cancel asks for nothing";
+}
+
+TEST_F(ChartPane, TheScrollBarFollowsAndMovesTheViewPort) {
+  m_pane->Refresh();
+  QScrollBar* bar = m_pane->ScrollBar();
+  EXPECT_EQ(bar->pageStep(), 2500);
+  EXPECT_EQ(bar->value(), 5000);
+  EXPECT_TRUE(bar->isEnabled());
+  bar->setValue(1000);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewLeft(), 0.1);
+  EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 0.25);
+  m_view->Chart().SetViewPort(0.0, 1.0);
+  m_pane->Refresh();
+  EXPECT_FALSE(bar->isEnabled()) << "nothing to scroll when every bar is shown";
+}
+
+TEST_F(ChartPane, LoadingShowsARunningBarInsteadOfTheChart) {
+  m_view->ShowBusy(true);
+  m_pane->Refresh();
+  EXPECT_TRUE(Visible(m_pane->BusyIndicator()));
+  EXPECT_EQ(m_pane->BusyIndicator()->maximum(), 0) << "a bar with no end keeps moving";
+  EXPECT_FALSE(Visible(m_pane->ChartWidget()));
+  m_view->ShowBusy(false);
+  m_pane->Refresh();
+  EXPECT_FALSE(Visible(m_pane->BusyIndicator()));
+  EXPECT_TRUE(Visible(m_pane->ChartWidget()));
+}
+
+TEST_F(ChartPane, TheDockedPaneTakesTheWindowsTitle) {
+  QMainWindow main;
+  QtHostFrame frame(&main);
+  ASSERT_TRUE(frame.AddPane("chart", " ", *m_pane));
+  auto* dock = main.findChild<QDockWidget*>("chart");
+  ASSERT_NE(dock, nullptr);
+  EXPECT_EQ(dock->windowTitle(), " ");
+  m_pane->SetTitle("Historical chart : RELIANCE-EQ");
+  EXPECT_EQ(dock->windowTitle(), "Historical chart : RELIANCE-EQ");
+  frame.RemovePane("chart");
+}
+
+}  // namespace
+}  // namespace kovo::gui
