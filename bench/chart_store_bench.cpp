@@ -60,6 +60,7 @@ struct Block {
     const auto folder = std::filesystem::temp_directory_path() / "kovo_chart_store_bench";
     setup.paths.hostFolder = folder;
     setup.paths.appDataFolder = folder;
+    setup.userFolderId = "bench";
     setup.ports.ui = std::make_unique<HeadlessUiThread>();
     setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
     setup.ports.views = std::make_unique<HeadlessViewFactory>();

@@ -232,12 +232,17 @@ void CFChartView::ApplyTick(double price, int32_t qty, std::time_t now) {
   if (qty > 0) lastTickQty = qty;
 }
 
-void CFChartView::PostMessage(uint32_t message, uintptr_t wParam, VwapSeries series) {
+void CFChartView::PostMessage(uint32_t message, uintptr_t wParam,
+                              std::shared_ptr<const VwapSeries> series) {
   std::weak_ptr<bool> alive = m_alive;
   m_cb.Ui().Post([this, alive, message, wParam, series = std::move(series)] {
     const auto live = alive.lock();
-    if (live && *live) OnMessage(message, wParam, &series);
+    if (live && *live) OnMessage(message, wParam, series.get());
   });
+}
+
+void CFChartView::PostBars(std::shared_ptr<const VwapSeries> series) {
+  PostMessage(kMsgNewBars, 0, std::move(series));
 }
 
 void CFChartView::OnMessage(uint32_t message, uintptr_t wParam, const VwapSeries* series) {

@@ -105,6 +105,8 @@ class CFChartView {
   void SetIntervalText(std::string text) { m_intervalText = std::move(text); }
   // Window messages 1624 and 1824.
   void OnMessage(uint32_t message, uintptr_t wParam, const VwapSeries* series = nullptr);
+  // Posts message 1824; the series is shared, not copied.
+  void PostBars(std::shared_ptr<const VwapSeries> series);
   // The redraw timer's tick.
   void Redraw();
 
@@ -147,7 +149,8 @@ class CFChartView {
   void ToggleStrip();
   void Changed();
   CVWapStore* Store() const;
-  void PostMessage(uint32_t message, uintptr_t wParam, VwapSeries series = {});
+  void PostMessage(uint32_t message, uintptr_t wParam,
+                   std::shared_ptr<const VwapSeries> series = nullptr);
 
   CControlBlock& m_cb;
   int m_index;

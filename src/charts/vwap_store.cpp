@@ -112,6 +112,13 @@ bool ScripDetails(const CControlBlock& cb, const std::string& seg, const std::st
 
 std::time_t LocalMidnight(std::time_t t) {
   std::tm tm = LocalTm(t);
+  // Stepping back by the time of day is right unless the clock was moved
+  // since midnight; mktime (which reads the zone file on every call) only
+  // settles that case.
+  const std::time_t guess = t - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+  const std::tm check = LocalTm(guess);
+  if (check.tm_hour == 0 && check.tm_min == 0 && check.tm_sec == 0 && check.tm_mday == tm.tm_mday)
+    return guess;
   tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
   tm.tm_isdst = -1;
   return std::mktime(&tm);
@@ -444,8 +451,12 @@ void CVWapStore::RebucketSeries(const VwapSeries& series, int minutes, VwapSerie
   std::shared_ptr<std::vector<sVwapData>> pool;
   size_t used = 0;
   out.reserve(out.size() + series.size() / static_cast<size_t>(std::max(minutes, 1)) + 1);
-  for (auto it = series.rbegin(); it != series.rend(); ++it) {
-    const sVwapData& bar = **it;
+  constexpr size_t kAhead = 32;
+  const size_t count = series.size();
+  for (size_t i = count; i-- > 0;) {
+    // The bars are scattered on the heap: ask for later ones early.
+    if (i >= kAhead) __builtin_prefetch(series[i - kAhead].get());
+    const sVwapData& bar = *series[i];
     if (bar.open <= 0 || bar.high <= 0 || bar.low <= 0 || bar.close <= 0) continue;
     const int64_t t = bar.time;
     if (end != 0 && end > t && current) {
@@ -683,12 +694,12 @@ void CVWapStore::OnBroadcast(const wmp_msg* message) {
   VwapSeries& today = m_todaySeries[key];
   if (today.empty() || today.front()->time != bar->time)
     today.insert(today.begin(), std::move(bar));
-  VwapSeries merged;
-  MergeSeries(key, merged);
+  auto merged = std::make_shared<VwapSeries>();
+  MergeSeries(key, *merged);
   for (const auto& view : m_cb.chartViews) {
     if (view->tickKey != key) continue;
-    view->SetBars(merged);
-    if (view->intervalMinutes == 1) view->OnMessage(kMsgNewBars, 0, &merged);
+    view->SetBars(*merged);
+    if (view->intervalMinutes == 1) view->PostBars(merged);
   }
 }
 

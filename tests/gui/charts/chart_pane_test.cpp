@@ -39,6 +39,7 @@ class ChartPane : public ::testing::Test {
     setup.resolve = [](std::string_view) -> void* { return nullptr; };
     setup.paths.hostFolder = m_dir.Path();
     setup.paths.appDataFolder = m_dir.Path();
+    setup.userFolderId = "tester";
     setup.ports.ui = std::make_unique<HeadlessUiThread>();
     setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
     setup.ports.views = std::make_unique<HeadlessViewFactory>();

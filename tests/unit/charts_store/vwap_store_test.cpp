@@ -144,11 +144,15 @@ TEST_F(VwapStore, BarBroadcastsAreInsertedOnceAndTicksReachTheWindows) {
   };
   broadcasts->Broadcast(bar(newest));
   EXPECT_EQ(store->TodaySeries().at(key).size(), 5u) << "the newest bar's time is not added twice";
+  ui.Pump(10);
+  const int redraws = View(0).Redraws();
   broadcasts->Broadcast(bar(newest + 60));
   ASSERT_EQ(store->TodaySeries().at(key).size(), 6u);
   EXPECT_EQ(store->TodaySeries().at(key)[0]->time, newest + 60);
   EXPECT_EQ(View(0).Chart().BarCount(), 6u);
-  ui.Pump(10);  // the posted 1824 draws the same bars again
+  EXPECT_EQ(View(0).Redraws(), redraws + 1);
+  EXPECT_EQ(ui.Pump(10), 1u) << "1824 is posted to the one-minute window";
+  EXPECT_EQ(View(0).Redraws(), redraws + 2) << "and draws the same bars again";
   EXPECT_EQ(View(0).Chart().BarCount(), 6u);
 
   // A tick without field 10803; an unwatched scrip is ignored.
@@ -222,6 +226,27 @@ TEST_F(VwapStore, RebucketingStartsEachDayAtItsOwnTimeAndSkipsEmptyBars) {
   EXPECT_EQ(out[4]->time, At(2026, 12, 8, 9, 20));
   EXPECT_EQ(out[4]->volume, 20u);
   EXPECT_EQ(out[4]->lastPrice, 0.0);
+}
+
+TEST_F(VwapStore, DaysStartAtLocalMidnightAlsoWhenTheClockMoves) {
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  struct Case {
+    std::time_t t;
+    std::time_t midnight;
+  };
+  // 2026-03-08 and 2026-11-01: the clock moves at 02:00, after midnight.
+  const Case cases[] = {
+      {At(2026, 3, 8, 12, 0), 1772946000},   // 00:00 EST
+      {At(2026, 3, 9, 0, 0), 1773028800},    // 00:00 EDT, exactly
+      {At(2026, 11, 1, 12, 0), 1793505600},  // 00:00 EDT
+      {At(2026, 7, 1, 23, 59, 59), 1782878400},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LocalMidnight(c.t), c.midnight) << c.t;
+  }
+  setenv("TZ", "Asia/Kolkata", 1);
+  tzset();
 }
 
 TEST_F(VwapStore, QuotesFillTheLevelsOrThePendingBars) {
