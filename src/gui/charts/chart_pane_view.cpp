@@ -244,6 +244,11 @@ void QtChartPaneView::Refresh() {
   frame->setProperty(kChartBarsProperty, static_cast<int>(m_chart.Chart().BarCount()));
   frame->setProperty(kChartHistoricalProperty, m_chart.isHistorical);
   frame->setProperty(kChartLiveBarProperty, m_chart.Chart().LiveBarOpen());
+  const FChartCtrl& chart = m_chart.Chart();
+  const sChartBar newest = chart.BarCount() > 0 ? chart.Bar(chart.BarCount() - 1) : sChartBar{};
+  frame->setProperty(kChartLastCloseProperty, newest.close);
+  frame->setProperty(kChartLastTimeProperty, newest.time);
+  frame->setProperty(kChartVisibleBarsProperty, static_cast<int>(chart.VisibleRange().Count()));
 }
 
 }  // namespace kovo::gui

@@ -24,6 +24,10 @@ inline constexpr const char* kChartPaneObjectName = "KovoZintChart";
 inline constexpr const char* kChartBarsProperty = "kovoBars";              // int
 inline constexpr const char* kChartHistoricalProperty = "kovoHistorical";  // bool
 inline constexpr const char* kChartLiveBarProperty = "kovoLiveBar";        // bool
+// The newest drawn bar (the live bar once a tick opened it).
+inline constexpr const char* kChartLastCloseProperty = "kovoLastClose";      // double
+inline constexpr const char* kChartLastTimeProperty = "kovoLastTime";        // double, chart time
+inline constexpr const char* kChartVisibleBarsProperty = "kovoVisibleBars";  // int
 
 // A chart window's pane: a tool row with the interval or the historical
 // strip, over the "Indicators" list and the chart side by side, with the
