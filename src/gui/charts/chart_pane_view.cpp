@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -166,8 +165,9 @@ QWidget* QtChartPaneView::BuildToolRow(QWidget* parent) {
   m_intervalStrip = new QWidget(row);
   auto* interval = new QHBoxLayout(m_intervalStrip);
   interval->setContentsMargins(0, 0, 0, 0);
-  m_interval = new QLineEdit(m_intervalStrip);
-  m_interval->setMaximumWidth(60);
+  m_interval = new QSpinBox(m_intervalStrip);
+  m_interval->setRange(0, 1000);
+  m_interval->setMaximumWidth(70);
   interval->addWidget(m_interval);
   interval->addWidget(new QLabel("Mins.", m_intervalStrip));
   auto* set = new QPushButton("Set Interval", m_intervalStrip);
@@ -228,7 +228,9 @@ void QtChartPaneView::Refresh() {
   m_intervalStrip->setVisible(strip == CFChartView::Strip::kInterval);
   m_historicalStrip->setVisible(strip == CFChartView::Strip::kHistorical);
   if (strip == CFChartView::Strip::kInterval && !m_interval->hasFocus()) {
-    m_interval->setText(QString::fromStdString(m_chart.IntervalText()));
+    bool number = false;
+    const int minutes = QString::fromStdString(m_chart.IntervalText()).trimmed().toInt(&number);
+    m_interval->setValue(number ? minutes : 0);
   }
   if (strip == CFChartView::Strip::kHistorical &&
       !m_historicalStrip->isAncestorOf(QApplication::focusWidget())) {

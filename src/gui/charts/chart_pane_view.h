@@ -2,12 +2,12 @@
 
 #include <QDateEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include "gui/charts/fchart_widget.h"
 #include "gui/qt_views.h"
@@ -42,7 +42,7 @@ class QtChartPaneView final : public QtView {
   QProgressBar* BusyIndicator() const { return m_busy; }
   QWidget* IntervalStrip() const { return m_intervalStrip; }
   QWidget* HistoricalStrip() const { return m_historicalStrip; }
-  QLineEdit* IntervalEdit() const { return m_interval; }
+  QSpinBox* IntervalBox() const { return m_interval; }
   QDateEdit* FromDate() const { return m_from; }
   QDateEdit* ToDate() const { return m_to; }
   QPushButton* StripToggle() const { return m_toggle; }
@@ -61,7 +61,7 @@ class QtChartPaneView final : public QtView {
   QPointer<QWidget> m_intervalStrip;
   QPointer<QWidget> m_historicalStrip;
   QPointer<QLabel> m_chartLabel;
-  QPointer<QLineEdit> m_interval;
+  QPointer<QSpinBox> m_interval;
   QPointer<QDateEdit> m_from;
   QPointer<QDateEdit> m_to;
   QPointer<QPushButton> m_toggle;

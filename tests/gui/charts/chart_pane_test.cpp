@@ -146,7 +146,8 @@ TEST_F(ChartPane, TheStripsCarryTheirValuesToTheWindow) {
   QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
   m_pane->Refresh();
   EXPECT_TRUE(Visible(m_pane->IntervalStrip())) << "an intraday window's strip";
-  EXPECT_EQ(m_pane->IntervalEdit()->text(), "1");
+  EXPECT_EQ(m_pane->IntervalBox()->value(), 1);
+  EXPECT_EQ(m_pane->IntervalBox()->maximum(), 1000);
   QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
   m_pane->Refresh();
   EXPECT_FALSE(Visible(m_pane->IntervalStrip()));
