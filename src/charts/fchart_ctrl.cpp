@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -761,7 +762,8 @@ void FChartCtrl::AddHLine(const DlPanel& p, float x0, float x1, double price, ui
   m_list.items.push_back(Line(x0, yy, x1, yy, color, 2, dashed, 0));
 }
 
-void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format) {
+void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format,
+                           std::vector<DlItem>& labels) {
   const double step = NiceStep(p.yMax - p.yMin, std::max(2, static_cast<int>(p.h / 30)));
   const int decimals = std::clamp(-static_cast<int>(std::floor(std::log10(step))), 0, 6);
   const bool left = m_settings.leftAlign;
@@ -779,7 +781,7 @@ void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format)
     DlItem t = left ? Text(p.x - 4, yy, std::move(label), m_settings.foreColor, DlAlign::kRight)
                     : Text(p.x + p.w - 2, yy, std::move(label), m_settings.foreColor,
                            DlAlign::kRight, panelIndex);
-    m_list.items.push_back(std::move(t));
+    labels.push_back(std::move(t));
   }
 }
 
@@ -860,7 +862,8 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
   p.yMax = hi + pad * 2;  // the top keeps twice the margin
   // Semi-log needs every price on the axis positive.
   p.log = m_settings.semiLog && p.yMin > 0;
-  DrawYAxis(p, 0, "%.2f");
+  std::vector<DlItem> labels;
+  DrawYAxis(p, 0, "%.2f", labels);
 
   const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
   const float half = std::max(barW * 0.35f, 0.5f);
@@ -904,6 +907,8 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
     for (size_t k = 0; k < c.out.lines.size(); ++k)
       DrawSeries(p, r, c.out.lines[k].values, c.out.band ? color : LineColor(c, k), false, 0);
   }
+  m_list.items.insert(m_list.items.end(), std::make_move_iterator(labels.begin()),
+                      std::make_move_iterator(labels.end()));
   DrawStudyLines(p);
   DrawLastPrice(p);
   DrawLegend(p, r);
@@ -918,7 +923,8 @@ void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int
       hi = std::max(hi, m_scaledVolume[static_cast<size_t>(i)]);
   p.yMin = 0;
   p.yMax = hi > 0 ? hi * 1.1 : 1;
-  DrawYAxis(p, panelIndex, nullptr);
+  std::vector<DlItem> labels;
+  DrawYAxis(p, panelIndex, nullptr, labels);
   const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
   for (long i = r.first; i <= r.last; ++i) {
     const size_t t = static_cast<size_t>(i);
@@ -932,6 +938,8 @@ void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int
     m_list.items.push_back(Rect(xx - barW * 0.35f, PanelY(p, 0), xx + barW * 0.35f, PanelY(p, v),
                                 kNoColor, color, panelIndex));
   }
+  m_list.items.insert(m_list.items.end(), std::make_move_iterator(labels.begin()),
+                      std::make_move_iterator(labels.end()));
   const size_t last = static_cast<size_t>(r.last);
   std::string text = "Vol";
   if (HasValue(m_scaledVolume[last]))
@@ -959,13 +967,16 @@ void FChartCtrl::DrawIndicatorPanel(const DlPanel& pIn, const sVisibleRange& r, 
     const double pad = (hi - lo) * 0.05;
     p.yMin = lo - pad, p.yMax = hi + pad;
   }
-  DrawYAxis(p, panelIndex, nullptr);
+  std::vector<DlItem> labels;
+  DrawYAxis(p, panelIndex, nullptr, labels);
   for (double m : c.out.marks) {
     const float yy = PanelY(p, m);
     m_list.items.push_back(Line(p.x, yy, p.x + p.w, yy, m_settings.foreColor, 1, true, panelIndex));
   }
   for (size_t k = 0; k < c.out.lines.size(); ++k)
     DrawSeries(p, r, c.out.lines[k].values, LineColor(c, k), c.out.lines[k].bars, panelIndex);
+  m_list.items.insert(m_list.items.end(), std::make_move_iterator(labels.begin()),
+                      std::make_move_iterator(labels.end()));
   // The library's legend: each series with its last value, in its colour.
   float lx = p.x + 4;
   for (size_t k = 0; k < c.out.lines.size(); ++k) {

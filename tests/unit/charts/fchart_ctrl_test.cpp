@@ -399,6 +399,20 @@ TEST_F(FChartCtrlTest, DisplayListHoldsPanelsBarsAndLastPrice) {
                                    [](const DlItem& it) { return it.kind == DlKind::kRichText; });
   ASSERT_NE(legend, dl.items.end());
   EXPECT_EQ(legend->fill, 0x80CCCCCCu);
+  // Axis labels are drawn after each panel's bars and lines, so none is hidden.
+  for (int panel = 0; panel < 3; ++panel) {
+    long lastShape = -1, firstLabel = -1;
+    for (size_t i = 0; i < dl.items.size(); ++i) {
+      const DlItem& it = dl.items[i];
+      if (it.clip != panel) continue;
+      if (it.kind == DlKind::kRect || it.kind == DlKind::kPolyline)
+        lastShape = static_cast<long>(i);
+      if (it.kind == DlKind::kText && it.align == DlAlign::kRight && firstLabel < 0)
+        firstLabel = static_cast<long>(i);
+    }
+    ASSERT_GE(firstLabel, 0) << "panel " << panel;
+    EXPECT_GT(firstLabel, lastShape) << "panel " << panel;
+  }
 }
 
 TEST_F(FChartCtrlTest, SemiLogAxisAndExtremePricesDrawSafely) {
