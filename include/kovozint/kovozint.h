@@ -132,9 +132,8 @@ KOVO_PLUGIN_API void zint_Placeorder(sApiScript* script, const char* transaction
                                      double triggerPrice, int32_t disclosedQuantity,
                                      const char* productType, const char* clientId);
 KOVO_PLUGIN_API void zint_Modifyorder(sApiScript* script, const char* referenceNumber,
-                                      const char* validity, const char* orderType,
-                                      int32_t quantity, double price, double triggerPrice,
-                                      int32_t disclosedQuantity);
+                                      const char* validity, const char* orderType, int32_t quantity,
+                                      double price, double triggerPrice, int32_t disclosedQuantity);
 KOVO_PLUGIN_API void zint_CancelOrder(sApiScript* script, const char* referenceNumber);
 /* status is "Order Not found" unless the order is known; the numeric
  * outputs are set only then (NULL ones are skipped). */

@@ -10,9 +10,9 @@ namespace kovo {
 // The local-time forms the system shows and sends. Each is a fixed format so
 // no caller text ever reaches strftime.
 enum class TimeForm {
-  kTime,         // "%H:%M:%S"
-  kDate,         // "%m/%d/%Y"
-  kDateTime,     // "%d-%m-%Y %H:%M:%S"
+  kTime,      // "%H:%M:%S"
+  kDate,      // "%m/%d/%Y"
+  kDateTime,  // "%d-%m-%Y %H:%M:%S"
 };
 
 std::string FormatLocalTime(std::time_t when, TimeForm form);
