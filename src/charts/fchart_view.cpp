@@ -277,6 +277,12 @@ bool CFChartView::IsMenuChecked(int id) const {
 }
 
 bool CFChartView::OnCommand(int id) {
+  // A window released with Escape has no scrip to show, reopen or tabulate.
+  const bool needsScrip = id == chart_cmd::kDataTable || id == chart_id::kApply ||
+                          id == chart_id::kSetInterval ||
+                          (id >= chart_id::kPeriod3Months && id <= chart_id::kPeriod1Year) ||
+                          (id >= chart_id::kIntervalHourly && id <= chart_id::kInterval1);
+  if (needsScrip && scripKey.empty()) return true;
   switch (id) {
     case chart_cmd::kLockScrip: {
       isLocked = !isLocked;

@@ -189,6 +189,17 @@ TEST_F(VwapStore, WatchesAreCountedPerScripAndGoWithTheLastChart) {
   EXPECT_EQ(store->TickWatches().count(key), 0u);
   EXPECT_EQ(store->TodaySeries().count(key), 0u);
   EXPECT_EQ(broadcasts->removed.size(), 2u);
+
+  // A released window asks for nothing, whatever command still reaches it.
+  const size_t sent = requests->sent.size(), watched = broadcasts->watched.size();
+  for (const int id : {chart_cmd::kDataTable, chart_id::kInterval5, chart_id::kPeriod6Months,
+                       chart_id::kApply, chart_id::kSetInterval}) {
+    View(0).OnCommand(id);
+  }
+  EXPECT_EQ(requests->sent.size(), sent);
+  EXPECT_EQ(broadcasts->watched.size(), watched);
+  EXPECT_TRUE(store->TodaySeries().empty());
+  EXPECT_TRUE(store->TickWatches().empty());
 }
 
 TEST_F(VwapStore, RebucketingStartsEachDayAtItsOwnTimeAndSkipsEmptyBars) {
