@@ -1,62 +1,17 @@
 // Charts of the real libKovoZint.so in a test host against the simulated
 // back end, observed through the host's session traffic and the back end.
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <map>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
-#include <kovozint/kovozint.h>
 #include <connectkovo/connectkovo.hpp>
 
 #include "backend/protocol.h"
-#include "backend/server.h"
-#include "fakes/temp_dir.h"
-#include "host/core/host_core.h"
-#include "host/core/session.h"
-#include "platform/headless_ui_thread.h"
+#include "integration/plugin_host.h"
 
 namespace kovo::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Library {
-  void* handle = nullptr;
-  decltype(&InitKovoPlugin) init = nullptr;
-  decltype(&PluginProcessHotKey) hotKey = nullptr;
-  decltype(&LaunchOnStart) launch = nullptr;
-  decltype(&ExitKovoPlugin) exit = nullptr;
-
-  static Library& Get() {
-    static Library library = [] {
-      Library l;
-      l.handle = dlopen(KOVOZINT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-      if (!l.handle) return l;
-      const auto get = [&](auto& fn, const char* name) {
-        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(l.handle, name));
-      };
-      get(l.init, "InitKovoPlugin");
-      get(l.hotKey, "PluginProcessHotKey");
-      get(l.launch, "LaunchOnStart");
-      get(l.exit, "ExitKovoPlugin");
-      return l;
-    }();
-    return library;
-  }
-};
-
-TempDir& Folders() {
-  static TempDir dir;
-  return dir;
-}
 
 std::string Text(const wmp_msg* message, int32_t field, int32_t index = 0) {
   wmp_value v{};
@@ -127,46 +82,17 @@ constexpr const char* kQuote = "mrv_master";
 constexpr const char* kKey = "nse_cm|2885";
 const char* const kRow[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
 
-class ChartLibrary : public ::testing::Test {
+class ChartLibrary : public PluginHostTest {
  protected:
   void SetUp() override {
-    setenv("KOVOZINT_HOST_FOLDER", Folders().Path().c_str(), 1);
-    setenv("XDG_DATA_HOME", (Folders() / "data").c_str(), 1);
-    ASSERT_NE(lib.handle, nullptr) << dlerror();
-    ASSERT_TRUE(lib.init && lib.hotKey && lib.launch && lib.exit);
-    core = std::make_unique<host::CHostCore>(host::HostConfig{}, ui, hostUi);
-    host::InstallHost(core.get());
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    ASSERT_NO_FATAL_FAILURE(LogIn());
-  }
-  void TearDown() override {
-    lib.exit();
-    session.reset();
-    server.reset();
-    host::InstallSession(nullptr);
-    host::InstallHost(nullptr);
-  }
-
-  void Connect() {
+    PluginHostTest::SetUp();
+    if (HasFatalFailure()) return;
+    StartHost();
+    trafficHook = [this](host::SessionTraffic kind, const wmp_msg* m) { traffic.Record(kind, m); };
     backend::ServerOptions options;
     options.service.seed = 7;
-    server = std::make_unique<backend::CBackendServer>(std::move(options));
-    std::string error;
-    ASSERT_TRUE(server->Start(&error)) << error;
-    session = std::make_unique<host::CHostSession>(
-        ui, host::SessionHooks{
-                [this](const std::string& line) { core->Log(line); },
-                [this](std::vector<sScripDetails> s) { core->Scrips().Load(std::move(s)); },
-                [this] {
-                  core->BroadcastMessage(
-                      core->RegisterWindowMessage("ENGINE_CREATION_DONE{2B914891-C4D6-4410-AFE0-"
-                                                  "0C6683AE576C}_MSG"),
-                      0, 0);
-                }});
-    session->SetTrafficHook(
-        [this](host::SessionTraffic kind, const wmp_msg* m) { traffic.Record(kind, m); });
-    host::InstallSession(session.get());
-    ASSERT_TRUE(session->Connect("127.0.0.1", server->Port(), &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(Connect(std::move(options)));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
   }
 
   // Charts open only for a launched user.
@@ -177,32 +103,12 @@ class ChartLibrary : public ::testing::Test {
     ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") == 2; })) << LogText();
   }
 
-  bool PumpUntil(const std::function<bool()>& pred) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      ui.WaitForTasks(20ms);
-      ui.Pump(1000);
-    }
-    return true;
-  }
-
-  long Count(const std::string& text) const {
-    const auto lines = core->LogLines();
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& l) { return l.find(text) != std::string::npos; });
-  }
   std::string Dump() {
     std::string text = LogText();
     for (const auto& r : traffic.requests) text += "request " + r + "\n";
     for (const auto& [n, r] : traffic.replies)
       text += "reply " + n + " rows " + std::to_string(r.rows) + " finals " +
               std::to_string(r.finals) + " error " + r.error + "\n";
-    return text;
-  }
-  std::string LogText() const {
-    std::string text;
-    for (const std::string& line : core->LogLines()) text += line + "\n";
     return text;
   }
   // The plug-in reports a failed chart request or watch in the host's log.
@@ -225,12 +131,6 @@ class ChartLibrary : public ::testing::Test {
     }
   }
 
-  Library& lib = Library::Get();
-  HeadlessUiThread ui;
-  host::RecordingHostUi hostUi;
-  std::unique_ptr<host::CHostCore> core;
-  std::unique_ptr<backend::CBackendServer> server;
-  std::unique_ptr<host::CHostSession> session;
   Traffic traffic;
 };
 
