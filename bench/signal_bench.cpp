@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/core/host_core.h"
+#include "null_controls.h"
 #include "orders/order_api.h"
 #include "orders/signal_watcher.h"
 #include "platform/headless_ui_thread.h"
@@ -30,33 +31,6 @@ int32_t Place(const sOrderEntryInfo*, const char*, int32_t, const char*, char*, 
   g_placed.fetch_add(1);
   return 1;
 }
-int32_t AddFilter(KovoRxControl*, const KovoFieldMatch*, int32_t, int32_t*) {
-  return 1;
-}
-int32_t Send(KovoRxControl*, void*, wmp_builder*, int32_t, int32_t*) {
-  return 1;
-}
-int64_t Watch(KovoRxControl*, const KovoFieldMatch*, int32_t, int32_t*) {
-  return 1;
-}
-int32_t Unwatch(KovoRxControl*, int64_t, int32_t*) {
-  return 1;
-}
-int32_t Stop(KovoRxControl*) {
-  return 1;
-}
-constexpr KovoRxControlOps kOps = {&Send, &Watch, &Unwatch, &AddFilter, &Stop};
-struct Control {
-  KovoRxControl base{&kOps};
-  KovoRxNotifier notifier{};
-};
-std::vector<std::unique_ptr<Control>> g_controls;
-KovoRxControl* GetControl(int32_t, const KovoRxNotifier* n) {
-  g_controls.push_back(std::make_unique<Control>());
-  g_controls.back()->notifier = *n;
-  return &g_controls.back()->base;
-}
-void DestroyControl(KovoRxControl*) {}
 
 // A file dialog that always picks the bench's signal file.
 class PickFile final : public Dialogs {
@@ -91,8 +65,7 @@ struct Session {
     host::InstallHost(core.get());
     sPluginEnvironment env;
     env.resolve = [this](std::string_view name) -> void* {
-      if (name == "GetQuellRxControl") return reinterpret_cast<void*>(&GetControl);
-      if (name == "DestoryQuellRxCOntrol") return reinterpret_cast<void*>(&DestroyControl);
+      if (void* control = bench::NullControlFunction(name)) return control;
       if (name == "pu_zint_place_order2_algo") return reinterpret_cast<void*>(&Place);
       return core->Lookup(name);
     };
@@ -122,7 +95,7 @@ struct Session {
   ~Session() {
     out.close();
     plugin.reset();
-    g_controls.clear();
+    bench::ReleaseNullControls();
     std::filesystem::remove_all(folder);
   }
 
