@@ -805,7 +805,17 @@ void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bo
                                     : FormatChartDate(t) + " " + FormatChartClock(t))
             : FormatChartClock(t);
     prevDay = day;
-    m_list.items.push_back(Text(xx, bottom + 10, label, m_settings.foreColor, DlAlign::kCenter));
+    // Labels at the ends are kept inside the control (about 6 px a letter).
+    const float half = static_cast<float>(label.size()) * 3.0f;
+    const float right = static_cast<float>(m_list.width);
+    if (xx - half < 0) {
+      m_list.items.push_back(Text(2, bottom + 10, label, m_settings.foreColor, DlAlign::kLeft));
+    } else if (xx + half > right) {
+      m_list.items.push_back(
+          Text(right - 2, bottom + 10, label, m_settings.foreColor, DlAlign::kRight));
+    } else {
+      m_list.items.push_back(Text(xx, bottom + 10, label, m_settings.foreColor, DlAlign::kCenter));
+    }
   }
 }
 

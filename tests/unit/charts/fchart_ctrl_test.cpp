@@ -413,6 +413,23 @@ TEST_F(FChartCtrlTest, DisplayListHoldsPanelsBarsAndLastPrice) {
     ASSERT_GE(firstLabel, 0) << "panel " << panel;
     EXPECT_GT(firstLabel, lastShape) << "panel " << panel;
   }
+
+  // Time labels stay inside the control, the first one of a narrow chart too.
+  m_chart.SetPaneSize(202, 300);
+  const DisplayList& narrow = m_chart.BuildDisplayList();
+  int timeLabels = 0;
+  for (const DlItem& it : narrow.items) {
+    if (it.kind != DlKind::kText || it.clip != -1 || it.text.find(':') == std::string::npos)
+      continue;
+    ++timeLabels;
+    const float half = static_cast<float>(it.text.size()) * 3.0f;
+    const float left = it.align == DlAlign::kLeft    ? it.x0
+                       : it.align == DlAlign::kRight ? it.x0 - 2 * half
+                                                     : it.x0 - half;
+    EXPECT_GE(left, 0.0f) << it.text;
+    EXPECT_LE(left + 2 * half, static_cast<float>(narrow.width)) << it.text;
+  }
+  EXPECT_GT(timeLabels, 0);
 }
 
 TEST_F(FChartCtrlTest, SemiLogAxisAndExtremePricesDrawSafely) {
