@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -285,8 +287,44 @@ void CTerminalDemo::ShowCharts() {
           m_window.Plugin().launchOnStart("demo", m_window.Core().Config().userId.c_str());
         }
         ShowChart("Zint Chart", false, "10-intraday-chart.png", [this] {
-          ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
-                    [this] { Finish(0); });
+          FiveMinuteChart([this] {
+            ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
+                      [this] { Finish(0); });
+          });
+        });
+      });
+}
+
+void CTerminalDemo::FiveMinuteChart(std::function<void()> next) {
+  QPointer<QWidget> pane = ChartPane(false);
+  QPushButton* toggle = nullptr;
+  QPushButton* set = nullptr;
+  if (pane) {
+    for (QPushButton* button : pane->findChildren<QPushButton*>()) {
+      if (button->text() == QLatin1String("<>")) toggle = button;
+      if (button->text() == QLatin1String("Set Interval")) set = button;
+    }
+  }
+  auto* minutes = pane ? pane->findChild<QSpinBox*>() : nullptr;
+  if (!toggle || !set || !minutes) {
+    std::fprintf(stderr, "demo: the chart pane has no interval strip\n");
+    Finish(1);
+    return;
+  }
+  std::printf("Choosing 5 minutes in the chart's interval strip\n");
+  toggle->click();
+  minutes->setValue(5);
+  set->click();
+  Poll(
+      "a 5-minute chart", kChartTimeoutMs,
+      [pane] {
+        return pane && pane->property(gui::kChartIntervalProperty).toInt() == 5 &&
+               pane->property(gui::kChartBarsProperty).toInt() > 0;
+      },
+      [this, pane, next = std::move(next)] {
+        After(300, [this, pane, next] {
+          if (pane) Save(*pane, "12-five-minute-chart.png");
+          next();
         });
       });
 }

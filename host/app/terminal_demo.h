@@ -35,6 +35,8 @@ class CTerminalDemo final : public QObject {
   // Opens an intraday and then a historical chart of the first row and
   // saves each once its pane shows bars.
   void ShowCharts();
+  // Chooses 5 minutes in the intraday chart's own interval strip.
+  void FiveMinuteChart(std::function<void()> next);
   void ShowChart(const char* item, bool historical, const std::string& file,
                  std::function<void()> next);
   // The chart pane of that kind that has bars; nullptr when there is none yet.

@@ -405,12 +405,19 @@ void CFChartView::Reopen() {
   }
 }
 
+void CFChartView::RestartView() {
+  // The next bars set the initial view again: a view port fitted to bars of
+  // another length would show a sliver or a smear of the new ones.
+  m_chart.Reset();
+  newWindow = true;
+}
+
 void CFChartView::FixedInterval(int id, int minutes) {
   intervalMinutes = minutes == 0 ? 1 : minutes;
+  RestartView();
   Reopen();
   m_intervalText = Format("%d", intervalMinutes);
   isHistorical = false;
-  m_chart.Reset();
   for (const int item : kIntervalItems) std::erase(m_checked, item);
   for (const int item : kPeriodItems) std::erase(m_checked, item);
   m_checked.push_back(id);
@@ -437,6 +444,7 @@ void CFChartView::CustomInterval() {
     }
   }
   intervalMinutes = value;
+  RestartView();
   Reopen();
   for (const int item : kIntervalItems) std::erase(m_checked, item);
   const int matching = value == 60   ? chart_id::kIntervalHourly
@@ -453,10 +461,10 @@ void CFChartView::HistoricalPeriod(int id, long span) {
   const std::string from = FormatMdy(now - span);
   const std::string to = FormatMdy(now);
   isHistorical = true;
+  RestartView();
   Store()->OpenHistoricalChart(symbol, scripKey, from, to, this, scripParam, priceDivisor);
   m_pickerFrom = from;
   m_pickerTo = to;
-  m_chart.Reset();
   for (const int item : kPeriodItems) std::erase(m_checked, item);
   for (const int item : kIntervalItems) std::erase(m_checked, item);
   m_checked.push_back(id);
@@ -467,10 +475,10 @@ void CFChartView::HistoricalPeriod(int id, long span) {
 void CFChartView::HistoricalRange() {
   if (!Store()) return;
   const std::string from = m_pickerFrom, to = m_pickerTo;
+  RestartView();
   Store()->OpenHistoricalChart(symbol, scripKey, from, to, this, scripParam, priceDivisor);
   fromDate = from;
   toDate = to;
-  m_chart.Reset();
   for (const int item : kPeriodItems) std::erase(m_checked, item);
   m_checked.push_back(chart_id::kPeriodConfigured);
   isHistorical = true;

@@ -142,6 +142,7 @@ class CFChartView {
 
  private:
   void Reopen();
+  void RestartView();
   void FixedInterval(int id, int minutes);
   void CustomInterval();
   void HistoricalPeriod(int id, long span);

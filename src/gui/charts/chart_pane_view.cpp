@@ -251,6 +251,7 @@ void QtChartPaneView::Refresh() {
   frame->setProperty(kChartLastCloseProperty, newest.close);
   frame->setProperty(kChartLastTimeProperty, newest.time);
   frame->setProperty(kChartVisibleBarsProperty, static_cast<int>(chart.VisibleRange().Count()));
+  frame->setProperty(kChartIntervalProperty, m_chart.intervalMinutes);
 }
 
 }  // namespace kovo::gui

@@ -28,6 +28,7 @@ inline constexpr const char* kChartLiveBarProperty = "kovoLiveBar";        // bo
 inline constexpr const char* kChartLastCloseProperty = "kovoLastClose";      // double
 inline constexpr const char* kChartLastTimeProperty = "kovoLastTime";        // double, chart time
 inline constexpr const char* kChartVisibleBarsProperty = "kovoVisibleBars";  // int
+inline constexpr const char* kChartIntervalProperty = "kovoInterval";        // int, minutes
 
 // A chart window's pane: a tool row with the interval or the historical
 // strip, over the "Indicators" list and the chart side by side, with the

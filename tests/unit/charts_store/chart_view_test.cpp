@@ -117,6 +117,13 @@ TEST_F(ChartView, CustomIntervalsAreCheckedAgainstTheBarsThere) {
   EXPECT_EQ(w.intervalMinutes, 7);
   EXPECT_FALSE(w.IsMenuChecked(chart_id::kInterval1));
   EXPECT_EQ(Sent(kTodayBarsRequest).size(), asked + 1) << "reopened through the store";
+  // Some 43 buckets of 7 minutes, shown from their recent candles as in a new
+  // window, not through the view port that fitted 300 one-minute bars.
+  TodayBars(key, first, 300);
+  const FChartCtrl& chart = w.Chart();
+  ASSERT_EQ(chart.BarCount(), 44u) << "the day's first bucket ends at a multiple of 420 s";
+  EXPECT_EQ(chart.VisibleRange().Count(), 25);
+  EXPECT_EQ(chart.VisibleRange().last, 43);
 
   store->RemoveWatch(key);
   store->ClearSeries(1);
