@@ -292,7 +292,12 @@ bool CFChartView::OnCommand(int id) {
       break;
     }
     case chart_cmd::kPreferenceSettings:
-      // The chart settings dialog belongs to the settings window, not in this version.
+      m_cb.Report("Chart Preference Settings is not available in this version", kReportMessage);
+      break;
+    case chart_cmd::kSaveTemplate:
+    case chart_cmd::kUploadTemplate:
+    case chart_cmd::kDefaultTemplate:
+      m_cb.Report("Chart Templates are not available in this version", kReportMessage);
       break;
     case chart_cmd::kDataTable:
       if (Store()) Store()->ShowDataTable(symbol, scripKey, priceDivisor);

@@ -263,6 +263,11 @@ TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
   EXPECT_TRUE(w.OnCommand(chart_cmd::kStyleLine)) << "passed on to the chart control";
   EXPECT_EQ(w.Chart().StyleName(), "Line");
   EXPECT_FALSE(w.OnCommand(424242));
+  // Windows of a later version say so instead of doing nothing.
+  w.OnCommand(chart_cmd::kPreferenceSettings);
+  w.OnCommand(chart_cmd::kSaveTemplate);
+  EXPECT_TRUE(Logged("Chart Preference Settings is not available in this version"));
+  EXPECT_TRUE(Logged("Chart Templates are not available in this version"));
 
   auto* frame = dynamic_cast<HeadlessHostFrame*>(&cb->Frame());
   ASSERT_NE(frame, nullptr);
