@@ -37,7 +37,8 @@ class Bytes {
   bool Empty() const { return m_at >= m_size; }
   uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
   std::string Text(size_t most) {
-    const size_t n = std::min<size_t>(Byte() % (most + 1), m_size - std::min(m_at, m_size));
+    const size_t wanted = Byte() % (most + 1);  // read before what is left is measured
+    const size_t n = std::min(wanted, m_size - std::min(m_at, m_size));
     std::string out(reinterpret_cast<const char*>(m_data + m_at), n);
     m_at += n;
     return out;
@@ -199,13 +200,20 @@ void WindowCommand(CControlBlock& cb, Bytes& in) {
       chart_cmd::kRecentCandles, chart_cmd::kResetZoom,    chart_id::kAddIndicator};
   const int command = kCommands[in.Byte() % std::size(kCommands)];
   if (command == chart_id::kSetInterval) w->SetIntervalText(Value(in));
-  if (command == chart_id::kApply) w->SetDates(Value(in), Value(in));
+  if (command == chart_id::kApply) {
+    // One at a time: the order of arguments is the compiler's.
+    std::string from = Value(in);
+    std::string to = Value(in);
+    w->SetDates(std::move(from), std::move(to));
+  }
   if (command == chart_id::kAddIndicator) w->SelectIndicator(in.Byte() % 40 - 2);
   w->OnCommand(command);
   if (in.Byte() % 4 == 0) {
     static constexpr ChartKey kKeys[] = {ChartKey::kLeft,  ChartKey::kRight, ChartKey::kEscape,
                                          ChartKey::kEnter, ChartKey::kN,     ChartKey::kX};
-    w->OnKey(kKeys[in.Byte() % std::size(kKeys)], in.Byte() % 2 == 0, false);
+    const ChartKey key = kKeys[in.Byte() % std::size(kKeys)];
+    const bool ctrl = in.Byte() % 2 == 0;
+    w->OnKey(key, ctrl, false);
   }
 }
 
@@ -214,10 +222,13 @@ void Open(CVWapStore& store, Bytes& in) {
   const char* key = second ? kKeyB : kKeyA;
   const char* symbol = second ? "INFY-EQ" : "RELIANCE-EQ";
   if (in.Byte() % 3 == 0) {
-    store.OpenHistoricalChart(symbol, key, Value(in), Value(in), nullptr, 2, 100.0);
+    const std::string from = Value(in);
+    const std::string to = Value(in);
+    store.OpenHistoricalChart(symbol, key, from, to, nullptr, 2, 100.0);
   } else {
-    store.OpenIntradayChart(symbol, key, 2, in.Byte() % 4 == 0 ? 0.0 : 100.0, 60,
-                            in.Byte() % 8 == 0, nullptr);
+    const double divisor = in.Byte() % 4 == 0 ? 0.0 : 100.0;
+    const bool altFields = in.Byte() % 8 == 0;
+    store.OpenIntradayChart(symbol, key, 2, divisor, 60, altFields, nullptr);
   }
 }
 
