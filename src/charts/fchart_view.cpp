@@ -117,13 +117,9 @@ void CFChartView::ResetView() {
 void CFChartView::SetScrip(std::string_view newSymbol, std::string_view key,
                            std::string_view newTickKey, int32_t param, double divisor) {
   ShowBusy(true);
-  // A reused window showing another scrip or switching between intraday and
-  // daily bars starts from a fresh view: a view port fitted to thousands of
-  // minute bars would show a single daily candle.
-  if (newTickKey != tickKey) {
-    m_chart.Reset();
-    newWindow = true;
-  }
+  // A reused window showing another scrip, or switching between intraday
+  // and daily bars, starts from a fresh view.
+  if (newTickKey != tickKey) RestartView();
   if (!scripKey.empty() && Store()) Store()->RemoveWatch(scripKey);
   symbol = newSymbol;
   scripKey = key;
