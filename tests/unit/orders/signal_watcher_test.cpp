@@ -187,9 +187,11 @@ TEST_F(SignalWatcherTest, TheLineGrammarFailuresAndTheRetryPosition) {
   EXPECT_EQ(watcher->ReadPosition(), before);
 
   // Lines after a failed one wait; the failed one is reported at each change.
-  Append(kBuy);
+  // Counted before the append: the watcher may report before this thread looks.
   const size_t reported = MessagesWith(Failed(lower));
+  Append(kBuy);
   ASSERT_TRUE(WaitFor([&] { return MessagesWith(Failed(lower)) > reported; }));
+  ASSERT_TRUE(Settled());
   EXPECT_EQ(watcher->ReadPosition(), before);
   EXPECT_TRUE(orderHost.Calls().empty());
 
