@@ -157,6 +157,8 @@ class MatchingEngine {
 
  private:
   struct OrderState;  // defined in the .cpp; the private section is the implementation's
+  // The order if it can still change; otherwise the refusal goes to `out`.
+  OrderState* OpenOrder(std::string_view orderNumber, int64_t now, std::vector<OrderUpdate>* out);
   const ScripMaster& m_scrips;
   const PriceModel& m_prices;
   std::unordered_map<std::string, std::unique_ptr<OrderState>> m_orders;

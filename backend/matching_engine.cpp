@@ -214,10 +214,8 @@ std::vector<OrderUpdate> MatchingEngine::Place(const OrderRequest& request, int6
   return out;
 }
 
-std::vector<OrderUpdate> MatchingEngine::Modify(std::string_view orderNumber,
-                                                const OrderChange& change, int64_t clock) {
-  const int64_t now = Sane(clock);
-  std::vector<OrderUpdate> out;
+MatchingEngine::OrderState* MatchingEngine::OpenOrder(std::string_view orderNumber, int64_t now,
+                                                      std::vector<OrderUpdate>* out) {
   const auto it = m_orders.find(std::string(orderNumber));
   if (it == m_orders.end()) {
     OrderUpdate u;
@@ -225,26 +223,35 @@ std::vector<OrderUpdate> MatchingEngine::Modify(std::string_view orderNumber,
     u.status = kRejected;
     u.reason = "unknown order";
     u.time = now;
-    out.push_back(u);
-    return out;
+    out->push_back(u);
+    return nullptr;
   }
   OrderState& order = *it->second;
-  auto refuse = [&](std::string reason) {
-    OrderUpdate u = order.Snapshot(now);
-    u.reason = std::move(reason);
-    out.push_back(u);
-  };
   if (!Live(order.status)) {
-    refuse("order is not open");
-    return out;
+    OrderUpdate u = order.Snapshot(now);
+    u.reason = "order is not open";
+    out->push_back(u);
+    return nullptr;
   }
+  return &order;
+}
+
+std::vector<OrderUpdate> MatchingEngine::Modify(std::string_view orderNumber,
+                                                const OrderChange& change, int64_t clock) {
+  const int64_t now = Sane(clock);
+  std::vector<OrderUpdate> out;
+  OrderState* open = OpenOrder(orderNumber, now, &out);
+  if (!open) return out;
+  OrderState& order = *open;
   const Terms terms = TermsOf(change);
   std::string problem = Check(*order.scrip, order.request.side, terms);
   if (problem.empty() && terms.quantity <= order.filled)
     problem = Format("quantity %lld does not exceed the %lld already filled",
                      static_cast<long long>(terms.quantity), static_cast<long long>(order.filled));
   if (!problem.empty()) {
-    refuse(problem);
+    OrderUpdate u = order.Snapshot(now);
+    u.reason = std::move(problem);
+    out.push_back(u);
     return out;
   }
   order.Apply(terms);
@@ -257,25 +264,10 @@ std::vector<OrderUpdate> MatchingEngine::Modify(std::string_view orderNumber,
 std::vector<OrderUpdate> MatchingEngine::Cancel(std::string_view orderNumber, int64_t clock) {
   const int64_t now = Sane(clock);
   std::vector<OrderUpdate> out;
-  const auto it = m_orders.find(std::string(orderNumber));
-  if (it == m_orders.end()) {
-    OrderUpdate u;
-    u.orderNumber = std::string(orderNumber);
-    u.status = kRejected;
-    u.reason = "unknown order";
-    u.time = now;
-    out.push_back(u);
-    return out;
-  }
-  OrderState& order = *it->second;
-  if (!Live(order.status)) {
-    OrderUpdate u = order.Snapshot(now);
-    u.reason = "order is not open";
-    out.push_back(u);
-    return out;
-  }
-  order.status = kCancelled;
-  order.Emit(now, &out);
+  OrderState* order = OpenOrder(orderNumber, now, &out);
+  if (!order) return out;
+  order->status = kCancelled;
+  order->Emit(now, &out);
   return out;
 }
 

@@ -13,6 +13,7 @@
 
 #include "host/core/host_core.h"
 #include "null_controls.h"
+#include "one_scrip.h"
 #include "orders/order_api.h"
 #include "orders/signal_watcher.h"
 #include "platform/headless_ui_thread.h"
@@ -79,15 +80,7 @@ struct Session {
     plugin = std::make_unique<CZintPlugin>(env);
     plugin->EnsureControlBlock();
     cb = plugin->ControlBlock();
-    cb->session.autoPlacementExchanges = "<nse_cm>";
-    sScripDetails d{};
-    snprintf(d.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN, "nse_cm");
-    snprintf(d.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN, "2885");
-    snprintf(d.texts[KOVO_SCRIP_TRAD_SYMBOL], KOVO_SCRIP_TEXT_LEN, "RELIANCE-EQ");
-    d.pricePrecision = 2;
-    d.priceMultiplier = 100.0;
-    d.quantityMultiplier = 1;
-    core->Scrips().Load({d});
+    bench::TradeOneScrip(*core, *cb);
     watcher = StartSignalWatcher(*cb);
     WaitUntil([this] { return watcher && watcher->Watching(); });
     out.open(file, std::ios::binary | std::ios::app);
