@@ -140,6 +140,7 @@ TEST_F(SignalWatcherTest, ExistingLinesAreNeverActedOnAndAppendedOnesAreOnAnOlde
   EXPECT_EQ(call.price, 250200);
   EXPECT_EQ(call.texts, std::vector<std::string>{"<null>"});
   EXPECT_EQ(orderHost.Calls()[2].texts, std::vector<std::string>{"<null>"});
+  ASSERT_TRUE(Settled());
   EXPECT_TRUE(Errors().empty());
 }
 
@@ -149,6 +150,9 @@ TEST_F(SignalWatcherTest, ANewerHostGetsTheStrategyTexts) {
   ASSERT_TRUE(WaitFor([&] { return Count("place2") == 1; }));
   EXPECT_EQ(orderHost.Calls()[0].transactionType, KOVO_TXN_SELL);
   EXPECT_EQ(orderHost.Calls()[0].texts, (std::vector<std::string>{"alpha", "beta", ""}));
+  // The watcher records the order after the host's call returns.
+  ASSERT_TRUE(Settled());
+  ASSERT_EQ(Orders(watcher->Script()).size(), 1u);
   Update(name, "6000001", Orders(watcher->Script())[0]->tag, "open");
   // Twelve non-empty fields: the strategy text is empty, not missing.
   Append("MODIFY,R1,NSE,RELIANCE-EQ,DAY,LIMIT,5,2503,0,0,MIS,PRO\n");
