@@ -119,7 +119,14 @@ void CFChartView::SetScrip(std::string_view newSymbol, std::string_view key,
   ShowBusy(true);
   // A reused window showing another scrip, or switching between intraday
   // and daily bars, starts from a fresh view.
-  if (newTickKey != tickKey) RestartView();
+  if (newTickKey != tickKey) {
+    RestartView();
+    // The date pickers start from the range the new content shows.
+    m_pickerFrom.clear();
+    m_pickerTo.clear();
+  }
+  // A strip left open follows the window between intraday and daily bars.
+  if (m_strip != Strip::kNone) m_strip = isHistorical ? Strip::kHistorical : Strip::kInterval;
   if (!scripKey.empty() && Store()) Store()->RemoveWatch(scripKey);
   symbol = newSymbol;
   scripKey = key;
@@ -475,7 +482,7 @@ void CFChartView::HistoricalPeriod(int id, long span) {
 
 void CFChartView::HistoricalRange() {
   if (!Store()) return;
-  const std::string from = m_pickerFrom, to = m_pickerTo;
+  const std::string from = PickerFrom(), to = PickerTo();
   RestartView();
   Store()->OpenHistoricalChart(symbol, scripKey, from, to, this, scripParam, priceDivisor);
   fromDate = from;
@@ -494,6 +501,9 @@ void CFChartView::ToggleStrip() {
     return;
   }
   m_strip = isHistorical ? Strip::kHistorical : Strip::kInterval;
+  // Picks that were never applied are dropped: the strip opens on what is shown.
+  m_pickerFrom.clear();
+  m_pickerTo.clear();
   m_intervalText = intervalMinutes == 0 ? "1" : Format("%d", intervalMinutes);
   m_chartTop = 1 + kStripHeight;
 }

@@ -127,8 +127,9 @@ class CFChartView {
   CNTHolderFrame& Holder() { return m_holder; }
   const std::string& Title() const { return m_title; }
   const std::string& IntervalText() const { return m_intervalText; }
-  const std::string& PickerFrom() const { return m_pickerFrom; }
-  const std::string& PickerTo() const { return m_pickerTo; }
+  // The picked dates, or the range last requested while nothing is picked.
+  const std::string& PickerFrom() const { return m_pickerFrom.empty() ? fromDate : m_pickerFrom; }
+  const std::string& PickerTo() const { return m_pickerTo.empty() ? toDate : m_pickerTo; }
   bool BusyShown() const { return m_busy; }
   bool ChartShown() const { return m_chartShown; }
   bool IsShown() const { return m_shown; }

@@ -154,7 +154,9 @@ TEST_F(ChartPane, TheStripsCarryTheirValuesToTheWindow) {
 
   m_view->scripKey = "nse_cm|2885";
   m_view->isHistorical = true;
-  m_view->SetDates("09/01/2026", "12/01/2026");
+  // The range the window shows; the pickers open on it.
+  m_view->fromDate = "09/01/2026";
+  m_view->toDate = "12/01/2026";
   QTest::mouseClick(m_pane->StripToggle(), Qt::LeftButton);
   m_pane->Refresh();
   ASSERT_TRUE(Visible(m_pane->HistoricalStrip()));

@@ -169,6 +169,23 @@ TEST_F(ChartView, PeriodsAskForTheirSpanAndTheStripFollowsTheWindow) {
   w.OnCommand(chart_id::kPeriod1Year);
   EXPECT_EQ(Sent(kDailyBarsRequest).size(), 4u)
       << "only the 1-minute reopen; index charts have none";
+
+  // A strip left open follows the reused window between intraday and daily
+  // bars, and its pickers start from the range shown.
+  ASSERT_EQ(w.VisibleStrip(), CFChartView::Strip::kInterval);
+  ASSERT_EQ(
+      store->OpenHistoricalChart("RELIANCE-EQ", key, "03/02/2026", "06/01/2026", nullptr, 2, 100.0),
+      1);
+  ASSERT_EQ(cb->chartViews.size(), 1u);
+  EXPECT_EQ(w.VisibleStrip(), CFChartView::Strip::kHistorical);
+  EXPECT_EQ(w.PickerFrom(), "03/02/2026");
+  EXPECT_EQ(w.PickerTo(), "06/01/2026");
+  w.SetDates("07/01/2026", "07/02/2026");
+  w.OnCommand(chart_id::kStripToggle);
+  w.OnCommand(chart_id::kStripToggle);
+  EXPECT_EQ(w.PickerFrom(), "03/02/2026") << "picks never applied are dropped with the strip";
+  ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
+  EXPECT_EQ(w.VisibleStrip(), CFChartView::Strip::kInterval);
 }
 
 TEST_F(ChartView, BarsWithAnEmptyPriceAreNotDrawnAndNoBarsHideTheChart) {
