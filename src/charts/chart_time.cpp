@@ -45,7 +45,7 @@ std::string FormatChartTime(double chartTime) {
 
 std::string FormatChartDate(double chartTime) {
   const Civil c = FromChartTime(chartTime);
-  return Format("%02u/%02u", c.d, c.m);
+  return Format("%02u/%02u", c.m, c.d);
 }
 
 std::string FormatChartClock(double chartTime) {

@@ -12,7 +12,8 @@ inline constexpr double kChartTimeOfUnixEpoch = 62135596800.0;
 double ChartTimeFromUnix(std::time_t t);
 // "mm/dd/yy hh:nn" of a chart time.
 std::string FormatChartTime(double chartTime);
-// Short axis labels: "dd/mm" for a date, "hh:nn" for a time of day.
+// Short axis labels: "mm/dd" for a date (read like the legend), "hh:nn" for a
+// time of day.
 std::string FormatChartDate(double chartTime);
 std::string FormatChartClock(double chartTime);
 

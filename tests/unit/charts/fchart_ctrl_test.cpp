@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <string>
 
 #include "chart_test_util.h"
@@ -452,6 +453,17 @@ TEST_F(FChartCtrlTest, SemiLogAxisAndExtremePricesDrawSafely) {
   m_chart.SetData(t, nv, nv, nv, nv, nv);
   EXPECT_EQ(m_chart.BuildDisplayList().panels.size(), 2u);
   EXPECT_EQ(m_chart.LegendMarkup(0), "");
+}
+
+TEST(ChartTime, AxisDatesReadLikeTheLegend) {
+  // 30 November 2026, 09:15 local: the day cannot pass for a month.
+  std::tm local{};
+  local.tm_year = 126, local.tm_mon = 10, local.tm_mday = 30, local.tm_hour = 9, local.tm_min = 15;
+  local.tm_isdst = -1;
+  const double t = ChartTimeFromUnix(std::mktime(&local));
+  EXPECT_EQ(FormatChartTime(t), "11/30/26 09:15");
+  EXPECT_EQ(FormatChartDate(t), "11/30");
+  EXPECT_EQ(FormatChartClock(t), "09:15");
 }
 
 TEST(DisplayListMarkup, RunsCarryColoursShapesAndBreaks) {
