@@ -235,7 +235,7 @@ void FChartCtrl::ZoomAt(double x, bool in) {
   if (m_list.panels.empty()) return;
   if (in && VisibleRange().Count() < 21) return;
   const DlPanel& p = m_list.panels[0];
-  const double fx = std::clamp((x - p.x) / std::max(p.w, 1.0f), 0.0, 1.0);
+  const double fx = std::clamp((x - p.x) / DataWidth(p), 0.0, 1.0);
   const double factor = m_zoomFactor > 1 ? m_zoomFactor : 2.0;
   const double anchor = m_viewLeft + m_viewWidth * fx;
   const double width = std::min(1.0, in ? m_viewWidth / factor : m_viewWidth * factor);
@@ -362,7 +362,7 @@ void FChartCtrl::OnMouseMove(int x, int y, bool buttonDown) {
   if (m_dragging && buttonDown) m_ax2 = x, m_ay2 = y;
   if (m_list.panels.empty() || !m_drawn.Valid()) return;
   const DlPanel& p = m_list.panels[0];
-  if (x < p.x || x > p.x + p.w) {
+  if (x < p.x || x > p.x + DataWidth(p)) {
     m_mouseBar = -1;
     return;
   }
@@ -399,7 +399,7 @@ void FChartCtrl::OnMouseUp(int x, int y) {
 double FChartCtrl::BarAtX(double x) const {
   if (m_list.panels.empty() || !m_drawn.Valid()) return 0;
   const DlPanel& p = m_list.panels[0];
-  const double barW = p.w / static_cast<double>(m_drawn.Count());
+  const double barW = DataWidth(p) / static_cast<double>(m_drawn.Count());
   return static_cast<double>(m_drawn.first) + (x - p.x) / barW - 0.5;
 }
 
@@ -414,7 +414,7 @@ double FChartCtrl::PriceAtY(double y) const {
 float FChartCtrl::XOfBar(double bar) const {
   if (m_list.panels.empty() || !m_drawn.Valid()) return 0;
   const DlPanel& p = m_list.panels[0];
-  const double barW = p.w / static_cast<double>(m_drawn.Count());
+  const double barW = DataWidth(p) / static_cast<double>(m_drawn.Count());
   return static_cast<float>(p.x + (bar - static_cast<double>(m_drawn.first) + 0.5) * barW);
 }
 
@@ -726,6 +726,15 @@ const DisplayList& FChartCtrl::BuildDisplayList() {
   if (BarCount() < 2 || !r.Valid()) return m_list;
   Recompute();
   m_drawn = r;
+  // About 6 px a letter: room for the widest price of the view on the right.
+  m_labelColumn = 0;
+  if (!m_settings.leftAlign) {
+    double hi = 0;
+    for (long i = r.first; i <= r.last; ++i)
+      hi = std::max(hi, std::fabs(m_high[static_cast<size_t>(i)]));
+    if (!std::isfinite(hi)) hi = 0;
+    m_labelColumn = static_cast<float>(Format("%.2f", hi * 1.1).size() * 6 + 8);
+  }
 
   const float x = static_cast<float>(lay.marginLeft);
   const float w = static_cast<float>(std::max(lay.width - lay.marginLeft - lay.marginRight, 1));
@@ -786,7 +795,7 @@ void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format,
 }
 
 void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bottom) {
-  const double barW = main.w / static_cast<double>(r.Count());
+  const double barW = DataWidth(main) / static_cast<double>(r.Count());
   const long every = std::max(1L, static_cast<long>(std::ceil(80.0 / barW)));
   double prevDay = -1;
   for (long i = r.first; i <= r.last; i += every) {
@@ -821,7 +830,7 @@ void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bo
 
 void FChartCtrl::DrawSeries(const DlPanel& p, const sVisibleRange& r, const std::vector<double>& v,
                             uint32_t color, bool bars, int panelIndex) {
-  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  const float barW = DataWidth(p) / static_cast<float>(r.Count());
   DlItem poly;
   poly.kind = DlKind::kPolyline;
   poly.pen = color;
@@ -875,7 +884,7 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
   std::vector<DlItem> labels;
   DrawYAxis(p, 0, "%.2f", labels);
 
-  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  const float barW = DataWidth(p) / static_cast<float>(r.Count());
   const float half = std::max(barW * 0.35f, 0.5f);
   const sChartSettings& s = m_settings;
   if (m_style == "Line") {
@@ -935,7 +944,7 @@ void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int
   p.yMax = hi > 0 ? hi * 1.1 : 1;
   std::vector<DlItem> labels;
   DrawYAxis(p, panelIndex, nullptr, labels);
-  const float barW = static_cast<float>(p.w / static_cast<double>(r.Count()));
+  const float barW = DataWidth(p) / static_cast<float>(r.Count());
   for (long i = r.first; i <= r.last; ++i) {
     const size_t t = static_cast<size_t>(i);
     const double v = m_scaledVolume[t];

@@ -208,6 +208,9 @@ class FChartCtrl {
   void DrawVolumePanel(const DlPanel& p, const sVisibleRange& r, int panelIndex);
   void DrawIndicatorPanel(const DlPanel& p, const sVisibleRange& r, const sCached& c,
                           int panelIndex);
+  // Width of a panel that holds bars: the price labels on the right have a
+  // column of their own, so they never cover the newest bars.
+  float DataWidth(const DlPanel& p) const { return std::max(p.w - m_labelColumn, 1.0f); }
   void DrawSeries(const DlPanel& p, const sVisibleRange& r, const std::vector<double>& v,
                   uint32_t color, bool bars, int panelIndex);
   // Grid lines go into the list now; the labels into `labels`, for the
@@ -266,6 +269,7 @@ class FChartCtrl {
 
   DisplayList m_list;
   sVisibleRange m_drawn;
+  float m_labelColumn = 0;
   double m_volumeMax = 0;
 };
 

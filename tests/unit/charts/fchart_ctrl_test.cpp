@@ -387,6 +387,16 @@ TEST_F(FChartCtrlTest, DisplayListHoldsPanelsBarsAndLastPrice) {
   for (const DlItem& it : dl.items)
     if (it.kind == DlKind::kRect && it.clip == 0 && it.fill == 0x00D900u) ++bodies;
   EXPECT_EQ(bodies, 25u);
+  // The price labels have a column of their own: no bar reaches under them.
+  float labelsLeft = static_cast<float>(dl.width), barsRight = 0;
+  for (const DlItem& it : dl.items) {
+    if (it.kind == DlKind::kText && it.clip == 0 && it.align == DlAlign::kRight)
+      labelsLeft = std::min(labelsLeft, it.x0 - 6.0f * static_cast<float>(it.text.size()));
+    if (it.kind == DlKind::kRect && (it.clip == 0 || it.clip == 2) && it.fill == 0x00D900u)
+      barsRight = std::max(barsRight, std::max(it.x0, it.x1));
+  }
+  EXPECT_LT(barsRight, labelsLeft);
+  EXPECT_NEAR(m_chart.XOfBar(m_chart.BarAtX(300)), 300.0f, 0.01f) << "mouse and bars agree";
   EXPECT_EQ(Count(DlKind::kRect, 2), 25u);  // volume bars
   EXPECT_EQ(dl.panels[1].yMin, 0);          // RSI's fixed axis
   EXPECT_EQ(dl.panels[1].yMax, 100);
