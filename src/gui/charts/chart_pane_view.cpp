@@ -190,7 +190,8 @@ QWidget* QtChartPaneView::BuildToolRow(QWidget* parent) {
   historical->addWidget(m_to);
   for (QDateEdit* picker : {m_from.data(), m_to.data()}) {
     picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    // Month first, as the legend and the axis read.
+    picker->setDisplayFormat(QLatin1String(kPickerFormat));
   }
   m_apply = new QPushButton("&Apply", m_historicalStrip);
   m_cancel = new QPushButton("&Cancel", m_historicalStrip);

@@ -162,6 +162,8 @@ TEST_F(ChartPane, TheStripsCarryTheirValuesToTheWindow) {
   ASSERT_TRUE(Visible(m_pane->HistoricalStrip()));
   EXPECT_EQ(m_pane->FromDate()->date(), QDate(2026, 9, 1));
   EXPECT_EQ(m_pane->ToDate()->date(), QDate(2026, 12, 1));
+  EXPECT_EQ(m_pane->FromDate()->text().toStdString(), "09/01/2026")
+      << "shown as the window's range reads";
   m_pane->FromDate()->setDate(QDate(2026, 10, 2));
   QTest::mouseClick(m_pane->ApplyButton(), Qt::LeftButton);
   m_pane->Refresh();
