@@ -730,10 +730,14 @@ const DisplayList& FChartCtrl::BuildDisplayList() {
   m_labelColumn = 0;
   if (!m_settings.leftAlign) {
     double hi = 0;
-    for (long i = r.first; i <= r.last; ++i)
-      hi = std::max(hi, std::fabs(m_high[static_cast<size_t>(i)]));
+    for (long i = r.first; i <= r.last; ++i) {
+      const double v = m_high[static_cast<size_t>(i)];
+      if (HasValue(v)) hi = std::max(hi, std::fabs(v));
+    }
     if (!std::isfinite(hi)) hi = 0;
     m_labelColumn = static_cast<float>(Format("%.2f", hi * 1.1).size() * 6 + 8);
+    // Absurd prices must not squeeze the bars away.
+    m_labelColumn = std::min(m_labelColumn, static_cast<float>(lay.width) / 3);
   }
 
   const float x = static_cast<float>(lay.marginLeft);

@@ -460,6 +460,11 @@ TEST_F(FChartCtrlTest, SemiLogAxisAndExtremePricesDrawSafely) {
   std::vector<double> nv(4, finance::NoValue);
   m_chart.SetData(t, big, big, big, big, big);
   EXPECT_FALSE(m_chart.BuildDisplayList().items.empty());
+  // Absurdly long prices do not squeeze the bars away for their labels.
+  std::vector<double> huge{1e200, 2e200, 3e200, 0};
+  m_chart.SetData(t, huge, huge, huge, huge, huge);
+  m_chart.BuildDisplayList();
+  EXPECT_GT(m_chart.XOfBar(1) - m_chart.XOfBar(0), 10.0f);
   m_chart.SetData(t, nv, nv, nv, nv, nv);
   EXPECT_EQ(m_chart.BuildDisplayList().panels.size(), 2u);
   EXPECT_EQ(m_chart.LegendMarkup(0), "");
