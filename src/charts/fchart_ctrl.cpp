@@ -726,19 +726,7 @@ const DisplayList& FChartCtrl::BuildDisplayList() {
   if (BarCount() < 2 || !r.Valid()) return m_list;
   Recompute();
   m_drawn = r;
-  // About 6 px a letter: room for the widest price of the view on the right.
-  m_labelColumn = 0;
-  if (!m_settings.leftAlign) {
-    double hi = 0;
-    for (long i = r.first; i <= r.last; ++i) {
-      const double v = m_high[static_cast<size_t>(i)];
-      if (HasValue(v)) hi = std::max(hi, std::fabs(v));
-    }
-    if (!std::isfinite(hi)) hi = 0;
-    m_labelColumn = static_cast<float>(Format("%.2f", hi * 1.1).size() * 6 + 8);
-    // Absurd prices must not squeeze the bars away.
-    m_labelColumn = std::min(m_labelColumn, static_cast<float>(lay.width) / 3);
-  }
+  m_labelColumn = 0;  // sized with the price axis
 
   const float x = static_cast<float>(lay.marginLeft);
   const float w = static_cast<float>(std::max(lay.width - lay.marginLeft - lay.marginRight, 1));
@@ -883,6 +871,14 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
   const double pad = (hi - lo) * 0.05;
   p.yMin = lo - pad;
   p.yMax = hi + pad * 2;  // the top keeps twice the margin
+  if (!m_settings.leftAlign) {
+    // About 6 px a letter for the widest price label; at most a third of the
+    // chart, so absurd prices cannot squeeze the bars away.
+    const double widest = std::max(std::fabs(p.yMin), std::fabs(p.yMax));
+    const size_t letters = Format("%.2f", p.yMin < 0 ? -widest : widest).size();
+    m_labelColumn =
+        std::min(static_cast<float>(letters * 6 + 8), static_cast<float>(m_list.width) / 3);
+  }
   // Semi-log needs every price on the axis positive.
   p.log = m_settings.semiLog && p.yMin > 0;
   std::vector<DlItem> labels;
