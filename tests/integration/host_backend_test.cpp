@@ -19,6 +19,7 @@
 #include "backend/protocol.h"
 #include "backend/server.h"
 #include "base/number.h"
+#include "fakes/pump_until.h"
 #include "fakes/recording_notifier.h"
 #include "host/core/host_core.h"
 #include "host/core/host_ui.h"
@@ -53,15 +54,7 @@ class HostBackend : public ::testing::Test {
   }
 
   // Runs UI-thread work until pred holds; false after 10 s without it.
-  bool PumpUntil(const std::function<bool()>& pred) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      ui.WaitForTasks(50ms);
-      ui.Pump(1000);
-    }
-    return true;
-  }
+  bool PumpUntil(const std::function<bool()>& pred) { return test::PumpUntil(ui, pred, 50ms); }
 
   // Sends a request built by fill through control with context.
   bool Send(KovoRxControl* control, void* context,

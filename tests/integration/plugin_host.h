@@ -17,6 +17,7 @@
 #include <kovozint/kovozint.h>
 
 #include "backend/server.h"
+#include "fakes/pump_until.h"
 #include "fakes/temp_dir.h"
 #include "host/core/host_core.h"
 #include "host/core/session.h"
@@ -115,14 +116,7 @@ class PluginHostTest : public ::testing::Test {
 
   // Runs the host's UI thread until pred holds; false after 10 s without it.
   bool PumpUntil(const std::function<bool()>& pred) {
-    using namespace std::chrono_literals;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      ui.WaitForTasks(20ms);
-      ui.Pump(1000);
-    }
-    return true;
+    return test::PumpUntil(ui, pred, std::chrono::milliseconds(20));
   }
   // Lines of the host's log holding text.
   long Count(const std::string& text) const {

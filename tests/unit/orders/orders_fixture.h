@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/pump_until.h"
 #include "fakes/recording_dialogs.h"
 #include "orders/order_api.h"
 #include "plugin/beep_alerts.h"
@@ -238,12 +239,7 @@ class OrdersFixture : public ::testing::Test {
   // Lets the UI thread work until the condition holds or ten seconds pass.
   template <typename Condition>
   bool WaitFor(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (ui.Pump(100) == 0) ui.WaitForTasks(std::chrono::milliseconds(2));
-    }
-    return true;
+    return test::PumpUntil(ui, condition, std::chrono::milliseconds(2));
   }
 
   sApiScript* Open(const std::string& name) { return api->GetApiScript(nullptr, name); }
