@@ -23,12 +23,15 @@ run: bootstrap
 	    --demo "$$d"; \
 	fi
 
-# Debug build with every test, then the unit tests under address and
-# undefined-behaviour sanitizers.
+# Debug build with every test, every target of the release build (so a
+# library cycle that only an optimised link exposes fails here), then the
+# unit tests under address and undefined-behaviour sanitizers.
 test: bootstrap
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS)
 	ctest --preset $(PRESET) -j $(JOBS)
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)

@@ -27,7 +27,7 @@
 #include <thread>
 
 #include "backend/protocol.h"
-#include "gui/qt_views.h"
+#include "gui/qt_view.h"
 
 namespace kovo::terminal {
 namespace {

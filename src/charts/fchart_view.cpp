@@ -51,7 +51,7 @@ std::string CFChartView::PaneId() const {
 }
 
 CVWapStore* CFChartView::Store() const {
-  return m_cb.vwapStore.get();
+  return StoreOf(m_cb);
 }
 
 bool CFChartView::Create(std::string_view paneTitle) {

@@ -168,6 +168,7 @@ CVWapStore::~CVWapStore() {
   } catch (...) {
     // A full disk must not stop the shutdown.
   }
+  CloseWindows();
   ClearSeries(1);
   ClearSeries(2);
   for (const char* name : {kTodayBarsRequest, kDailyBarsRequest, kQuoteRequest}) {
@@ -186,7 +187,7 @@ int CVWapStore::DayCount() const {
 
 bool CVWapStore::IsOpenWindow(const CFChartView* window) const {
   if (!window) return false;
-  for (const auto& view : m_cb.chartViews) {
+  for (const auto& view : chartViews) {
     if (view.get() == window) return true;
   }
   return false;
@@ -195,13 +196,13 @@ bool CVWapStore::IsOpenWindow(const CFChartView* window) const {
 // ---- opening charts -----------------------------------------------------------
 
 CFChartView* CVWapStore::TakeWindow(bool historical, int& result) {
-  for (const auto& view : m_cb.chartViews) {
+  for (const auto& view : chartViews) {
     if (!view->isLocked || !view->GetView()) {
       view->isLocked = false;
       return view.get();
     }
   }
-  auto& views = m_cb.chartViews;
+  auto& views = chartViews;
   if (static_cast<int>(views.size()) >= m_cb.chartLimit) {
     m_cb.MessageBox("Zint : Max ChartCount Reached");
     m_cb.Report("Max ChartCount Reached", kReportError);
@@ -220,9 +221,8 @@ CFChartView* CVWapStore::TakeWindow(bool historical, int& result) {
   if (views.size() == 1) {
     const auto interval =
         std::chrono::milliseconds(historical ? kChartTimerHistoricalMs : kChartTimerIntradayMs);
-    CControlBlock* cb = &m_cb;
-    m_cb.chartTimer = m_cb.Ui().StartTimer(interval, [cb] {
-      for (const auto& v : cb->chartViews) v->Redraw();
+    m_chartTimer = m_cb.Ui().StartTimer(interval, [this] {
+      for (const auto& v : chartViews) v->Redraw();
     });
   }
   return views.back().get();
@@ -521,8 +521,7 @@ void CVWapStore::FillDataTables(std::string_view symbol, std::string_view key,
   // it would load and keep its title on each window.
   for (const VwapBar& bar : merged) bar->tableValue = kTableValueUnset;
   const std::string sym(symbol);
-  for (const auto& view : m_cb.chartViews)
-    view->dataTableTitle = Format("DataTable : %s", sym.c_str());
+  for (const auto& view : chartViews) view->dataTableTitle = Format("DataTable : %s", sym.c_str());
 }
 
 // ---- replies --------------------------------------------------------------------
@@ -550,7 +549,7 @@ void CVWapStore::OnRow(const std::string& name, const wmp_msg* message, CFChartV
     return;
   }
   if (name == kDailyBarsRequest) {
-    for (const auto& view : m_cb.chartViews) {
+    for (const auto& view : chartViews) {
       if (view->tickKey == key && !view->isHistorical) {
         int status = 0;
         ReadPrice(message, vwap_field::kBarClose, 0, view->prevClose, status);
@@ -620,7 +619,7 @@ void CVWapStore::OnClosing(const std::string& name, const wmp_msg* message, CFCh
   }
   if (daily && IsHistoricalKey(key)) {
     if (!window) {
-      for (const auto& view : m_cb.chartViews) {
+      for (const auto& view : chartViews) {
         if (view->tickKey == echoed) window = view.get();
       }
     }
@@ -659,7 +658,7 @@ void CVWapStore::OnClosing(const std::string& name, const wmp_msg* message, CFCh
 void CVWapStore::HandBars(const std::string& key) {
   VwapSeries merged;
   if (!MergeSeries(key, merged)) return;
-  for (const auto& view : m_cb.chartViews) {
+  for (const auto& view : chartViews) {
     if (view->tickKey != key) continue;
     view->SetBars(merged);
     ++m_hostNotifications;
@@ -696,7 +695,7 @@ void CVWapStore::OnBroadcast(const wmp_msg* message) {
     today.insert(today.begin(), std::move(bar));
   auto merged = std::make_shared<VwapSeries>();
   MergeSeries(key, *merged);
-  for (const auto& view : m_cb.chartViews) {
+  for (const auto& view : chartViews) {
     if (view->tickKey != key) continue;
     view->SetBars(*merged);
     if (view->intervalMinutes == 1) view->PostBars(merged);
@@ -706,7 +705,7 @@ void CVWapStore::OnBroadcast(const wmp_msg* message) {
 void CVWapStore::ApplyTickToWindows(const std::string& key, double price, int32_t qty) {
   if (price <= 0 || key.empty()) return;
   const std::time_t now = Now();
-  for (const auto& view : m_cb.chartViews) {
+  for (const auto& view : chartViews) {
     if (view->tickKey.find(key) != std::string::npos) view->ApplyTick(price, qty, now);
   }
 }
@@ -747,13 +746,22 @@ bool CVWapStore::ClearCache() {
   if (m_cb.MessageBox(kClearCacheQuestion, kMbYesNo | kMbDefaultSecond) != kIdYes) return false;
   ClearSeries(1);
   ClearSeries(2);
-  for (const auto& view : m_cb.chartViews) view->DestroyPane();
-  m_cb.chartViews.clear();
-  if (m_cb.chartTimer) {
-    m_cb.Ui().StopTimer(m_cb.chartTimer);
-    m_cb.chartTimer = 0;
-  }
+  CloseWindows();
   return true;
+}
+
+void CVWapStore::CloseWindows() {
+  if (m_chartTimer) {
+    m_cb.Ui().StopTimer(m_chartTimer);
+    m_chartTimer = 0;
+  }
+  for (const auto& view : chartViews) view->DestroyPane();
+  chartViews.clear();
+}
+
+CVWapStore* StoreOf(const CControlBlock& cb) {
+  // Only the chart library puts a module in this slot.
+  return static_cast<CVWapStore*>(cb.chartStore.get());
 }
 
 }  // namespace kovo

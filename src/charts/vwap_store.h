@@ -12,6 +12,8 @@
 #include <connectkovo/connectkovo.h>
 
 #include "base/clock.h"
+#include "platform/ui_thread.h"
+#include "plugin/session_module.h"
 
 namespace kovo {
 
@@ -83,7 +85,7 @@ std::string FormatMdy(std::time_t t);
 std::string SanitiseFileName(std::string_view name);
 
 // The one store of price bars for every chart of the plug-in.
-class CVWapStore {
+class CVWapStore final : public CSessionModule {
  public:
   struct sChartWatches {
     int64_t watchHandle = 0;
@@ -92,7 +94,7 @@ class CVWapStore {
   using SeriesMap = std::unordered_map<std::string, VwapSeries>;
 
   explicit CVWapStore(CControlBlock& cb, const Clock& clock = SystemClock::Instance());
-  ~CVWapStore();
+  ~CVWapStore() override;
   CVWapStore(const CVWapStore&) = delete;
   CVWapStore& operator=(const CVWapStore&) = delete;
 
@@ -120,6 +122,12 @@ class CVWapStore {
   void SaveLocalData();
   // The data page's clear-cache check box: asks, then drops every bar and chart.
   bool ClearCache();
+  // Docks each chart back, takes it out of the frame and drops it.
+  void CloseWindows() override;
+
+  // The open chart windows, in the order they were made; at most the
+  // control block's chart limit.
+  std::vector<std::unique_ptr<CFChartView>> chartViews;
 
   void OnReply(const wmp_msg* message, void* context);
   void OnBroadcast(const wmp_msg* message);
@@ -162,6 +170,10 @@ class CVWapStore {
   std::unordered_map<std::string, sChartWatches> m_barWatches;
   std::unordered_map<std::string, sChartWatches> m_tickWatches;
   int m_hostNotifications = 0;
+  UiThread::TimerId m_chartTimer = 0;
 };
+
+// The control block's bar data store; null before it is made.
+CVWapStore* StoreOf(const CControlBlock& cb);
 
 }  // namespace kovo

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QSystemTrayIcon>
 
-#include "gui/qt_views.h"
+#include "gui/qt_view.h"
 
 class QIcon;
 class QWidget;

@@ -618,40 +618,23 @@ sOrderStatus COrderApi::GetOrderStatus(sApiScript* handle, std::string_view refe
   return result;
 }
 
-namespace {
-std::mutex registryMutex;
-std::map<const CControlBlock*, std::weak_ptr<COrderApi>> registry;
-}  // namespace
-
 std::shared_ptr<COrderApi> FindOrderApi(CControlBlock& cb) {
-  std::lock_guard lock(registryMutex);
-  const auto it = registry.find(&cb);
-  return it == registry.end() ? nullptr : it->second.lock();
+  // Only the orders library puts a module in this slot.
+  return std::static_pointer_cast<COrderApi>(cb.OrderModule());
 }
 
 std::shared_ptr<COrderApi> OrderApiOf(CControlBlock& cb) {
-  {
-    std::lock_guard lock(registryMutex);
-    const auto it = registry.find(&cb);
-    if (it != registry.end()) {
-      if (auto api = it->second.lock()) return api;
-    }
-  }
-  // Created on the UI thread, where the control block's message actions live;
-  // the action that answers the create-window message owns the order API, so
-  // it goes when the control block does.
+  if (auto api = FindOrderApi(cb)) return api;
+  // Created on the UI thread, where the control block's message actions live.
   std::shared_ptr<COrderApi> result;
   cb.Ui().Send([&] {
-    {
-      std::lock_guard lock(registryMutex);
-      std::weak_ptr<COrderApi>& slot = registry[&cb];
-      result = slot.lock();
-      if (result) return;
-      result = std::make_shared<COrderApi>(cb);
-      slot = result;
-    }
-    cb.SetMessageAction(kCreateApiOrderDlgMsg, [api = result](uintptr_t, intptr_t lParam) {
-      return api->CreateOrdersWindow(lParam);
+    result = FindOrderApi(cb);
+    if (result) return;
+    result = std::make_shared<COrderApi>(cb);
+    cb.SetOrderModule(result);
+    cb.SetMessageAction(kCreateApiOrderDlgMsg, [&cb](uintptr_t, intptr_t lParam) -> intptr_t {
+      const std::shared_ptr<COrderApi> api = FindOrderApi(cb);
+      return api ? api->CreateOrdersWindow(lParam) : 0;
     });
   });
   return result;

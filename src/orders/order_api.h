@@ -11,6 +11,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_records.h"
 #include "orders/scripts_view_dlg.h"
+#include "plugin/session_module.h"
 
 namespace kovo {
 
@@ -65,10 +66,10 @@ int32_t PriceUnits(double price, int32_t precision, double multiplier, std::stri
 // The behaviour behind the order exports, for one control block: the order
 // manager, the scripts list, every API order. Runs on the callers' threads;
 // anything touching a window is sent to the UI thread.
-class COrderApi : public std::enable_shared_from_this<COrderApi> {
+class COrderApi final : public CSessionModule, public std::enable_shared_from_this<COrderApi> {
  public:
   explicit COrderApi(CControlBlock& cb);
-  ~COrderApi();
+  ~COrderApi() override;
   COrderApi(const COrderApi&) = delete;
   COrderApi& operator=(const COrderApi&) = delete;
 
@@ -96,6 +97,7 @@ class COrderApi : public std::enable_shared_from_this<COrderApi> {
   CSignalWatchers& Watchers();
   // Tells every watcher to end at once; UI thread.
   void StopWatchers();
+  void WakeWorkers() override { StopWatchers(); }
 
  private:
   struct sFound;

@@ -7,8 +7,6 @@
 #include "base/format.h"
 #include "base/number.h"
 #include "base/version.h"
-#include "charts/fchart_view.h"
-#include "charts/vwap_store.h"
 #include "platform/headless_views.h"
 #include "plugin/beep_alerts.h"
 #include "plugin/field_reader.h"
@@ -135,7 +133,9 @@ void CControlBlock::ReadFlags() {
 
 CControlBlock::~CControlBlock() {
   CloseChartViews();
-  vwapStore.reset();
+  chartStore.reset();
+  if (const auto orders = OrderModule()) orders->WakeWorkers();
+  SetOrderModule(nullptr);
   loginDlg.reset();
   beepAlerts.reset();  // saves its switches
   updatesDlg.reset();
@@ -153,12 +153,21 @@ CControlBlock::~CControlBlock() {
 }
 
 void CControlBlock::CloseChartViews() {
-  if (chartTimer) {
-    Ui().StopTimer(chartTimer);
-    chartTimer = 0;
+  if (chartStore) chartStore->CloseWindows();
+}
+
+std::shared_ptr<CSessionModule> CControlBlock::OrderModule() const {
+  std::lock_guard lock(m_orderMutex);
+  return m_orderModule;
+}
+
+void CControlBlock::SetOrderModule(std::shared_ptr<CSessionModule> module) {
+  std::shared_ptr<CSessionModule> old;
+  {
+    std::lock_guard lock(m_orderMutex);
+    old = std::exchange(m_orderModule, std::move(module));
   }
-  for (const auto& view : chartViews) view->DestroyPane();
-  chartViews.clear();
+  // Released outside the lock: its destructor waits for its watchers.
 }
 
 // ---- report and dialogs ----------------------------------------------------

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "plugin/banner_wnd.h"
 #include "plugin/host_functions.h"
 #include "plugin/ports.h"
+#include "plugin/session_module.h"
 
 namespace kovo {
 
@@ -25,8 +27,6 @@ class CLoginDlg;
 class CUpdatesDlg;
 class CBeepAlerts;
 class CNotifications;
-class CVWapStore;
-class CFChartView;
 
 // Report levels.
 inline constexpr int kReportError = 1;
@@ -201,13 +201,18 @@ class CControlBlock {
   std::unique_ptr<CBeepAlerts> beepAlerts;
 
   // ---- charts
-  std::unique_ptr<CVWapStore> vwapStore;
-  std::vector<std::unique_ptr<CFChartView>> chartViews;
+  // The bar data store with its chart windows (a module of the chart library).
+  std::unique_ptr<CSessionModule> chartStore;
   int32_t chartLimit = 10;
   bool noAnimation = false;
-  UiThread::TimerId chartTimer = 0;
   // Docks each chart back, takes it out of the frame and drops it.
   void CloseChartViews();
+
+  // ---- orders
+  // The order API (a module of the orders library). Strategy threads hold it
+  // while they call, so it is shared and swapped under a lock.
+  std::shared_ptr<CSessionModule> OrderModule() const;
+  void SetOrderModule(std::shared_ptr<CSessionModule> module);
 
   // ---- counters shared with worker threads
   std::atomic<int32_t> stoppingCount{0};
@@ -243,6 +248,8 @@ class CControlBlock {
 
   CBannerWnd m_banner;
   std::unique_ptr<CNotifications> m_notifications;
+  mutable std::mutex m_orderMutex;
+  std::shared_ptr<CSessionModule> m_orderModule;
   std::shared_ptr<CControlBlock*> m_alive = std::make_shared<CControlBlock*>(this);
 };
 

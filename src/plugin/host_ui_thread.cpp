@@ -2,6 +2,10 @@
 
 #include <climits>
 
+#include "platform/headless_ui_thread.h"
+#include "platform/headless_views.h"
+#include "plugin/ports.h"
+
 namespace kovo {
 namespace {
 
@@ -61,6 +65,22 @@ void HostUiThread::StopTimer(TimerId id) {
     m_timers.erase(it);
   }
   m_ops.stopTimer(m_ops.self, id);
+}
+
+PluginPorts MakeHeadlessPorts(const HostResolver& resolve) {
+  PluginPorts ports;
+  const auto lend = ResolveHost<decltype(&kovo_host_ui_thread)>(resolve, "kovo_host_ui_thread");
+  const KovoUiThreadOps* ops = lend ? lend() : nullptr;
+  if (ops && ops->isUiThread && ops->post && ops->send && ops->pump && ops->startTimer &&
+      ops->stopTimer) {
+    ports.ui = std::make_unique<HostUiThread>(*ops);
+  } else {
+    ports.ui = std::make_unique<HeadlessUiThread>();
+  }
+  ports.dialogs = std::make_unique<HeadlessDialogs>();
+  ports.views = std::make_unique<HeadlessViewFactory>();
+  ports.frame = std::make_unique<HeadlessHostFrame>();
+  return ports;
 }
 
 }  // namespace kovo

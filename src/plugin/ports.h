@@ -8,6 +8,7 @@
 #include "platform/process_starter.h"
 #include "platform/ui_thread.h"
 #include "platform/view.h"
+#include "plugin/host_functions.h"
 
 namespace kovo {
 
@@ -23,5 +24,9 @@ struct PluginPorts {
   std::unique_ptr<ProcessStarter> processes;
   std::unique_ptr<Clipboard> clipboard;
 };
+
+// Ports for a host without a screen: its lent UI thread when it has one,
+// else one of our own.
+PluginPorts MakeHeadlessPorts(const HostResolver& resolve);
 
 }  // namespace kovo

@@ -80,22 +80,6 @@ std::vector<sMenuRow> BuildMenu(std::string_view appName, std::string_view versi
   return rows;
 }
 
-PluginPorts MakeHeadlessPorts(const HostResolver& resolve) {
-  PluginPorts ports;
-  const auto lend = ResolveHost<decltype(&kovo_host_ui_thread)>(resolve, "kovo_host_ui_thread");
-  const KovoUiThreadOps* ops = lend ? lend() : nullptr;
-  if (ops && ops->isUiThread && ops->post && ops->send && ops->pump && ops->startTimer &&
-      ops->stopTimer) {
-    ports.ui = std::make_unique<HostUiThread>(*ops);
-  } else {
-    ports.ui = std::make_unique<HeadlessUiThread>();
-  }
-  ports.dialogs = std::make_unique<HeadlessDialogs>();
-  ports.views = std::make_unique<HeadlessViewFactory>();
-  ports.frame = std::make_unique<HeadlessHostFrame>();
-  return ports;
-}
-
 CZintPlugin::CZintPlugin(sPluginEnvironment env) : m_env(std::move(env)) {
   if (!m_env.makePorts) m_env.makePorts = &MakeHeadlessPorts;
 }
@@ -209,7 +193,7 @@ int CZintPlugin::EnsureControlBlock() {
   cb.peerId1 = peer2;
   cb.peerId2 = peer2;
   InstallMessageActions();
-  if (!cb.vwapStore) cb.vwapStore = std::make_unique<CVWapStore>(cb);
+  if (!cb.chartStore) cb.chartStore = std::make_unique<CVWapStore>(cb);
   if (SendBrokerDetails(cb, hostUserId)) AfterBrokerDetails();
   return 1;
 }
@@ -387,16 +371,17 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     if (!cb.HasMessaging()) {
       ShowMessage("Configuration error, please restart KovoZint");
     } else if (cb.IsLoggedIn()) {
-      if (!cb.vwapStore) return;
+      CVWapStore* store = StoreOf(cb);
+      if (!store) return;
       int32_t precision = 2;
       double multiplier = 100.0;
       precisionOf(precision, multiplier);
-      const std::time_t now = cb.vwapStore->Now();
+      const std::time_t now = store->Now();
       constexpr std::time_t kThreeMonths = 7776000;
       if (cb.session.launched) {
-        cb.vwapStore->OpenHistoricalChart(tradingSymbol, exchSeg + "|" + token,
-                                          FormatMdy(now - kThreeMonths), FormatMdy(now), nullptr,
-                                          precision, multiplier);
+        store->OpenHistoricalChart(tradingSymbol, exchSeg + "|" + token,
+                                   FormatMdy(now - kThreeMonths), FormatMdy(now), nullptr,
+                                   precision, multiplier);
       }
     } else {
       if (CLoginDlg* login = LoginDialog(true)) {
@@ -419,9 +404,9 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     int32_t precision = 2;
     double multiplier = 100.0;
     precisionOf(precision, multiplier);
-    if (m_controlBlock->session.launched && m_controlBlock->vwapStore) {
-      m_controlBlock->vwapStore->OpenIntradayChart(tradingSymbol, exchSeg + "|" + tradingSymbol,
-                                                   precision, multiplier, 60, true, nullptr);
+    if (CVWapStore* store = StoreOf(*m_controlBlock); m_controlBlock->session.launched && store) {
+      store->OpenIntradayChart(tradingSymbol, exchSeg + "|" + tradingSymbol, precision, multiplier,
+                               60, true, nullptr);
     }
   } else if (is({"About KovoZint", "Video Tutorials", "ZintHelp"})) {
     if (RequireLogin()) Unavailable(item);
@@ -514,11 +499,11 @@ int32_t CZintPlugin::InvokeIntradayChart(std::string_view symbol, std::string_vi
     ShowLoginDialog();
     return 0;
   }
-  if (cb.vwapStore && cb.session.launched) {
+  if (CVWapStore* store = StoreOf(cb); store && cb.session.launched) {
     if (dataTable) {
-      cb.vwapStore->ShowDataTable(symbol, key, multiplier);
+      store->ShowDataTable(symbol, key, multiplier);
     } else {
-      cb.vwapStore->OpenIntradayChart(symbol, key, precision, multiplier, interval, false, nullptr);
+      store->OpenIntradayChart(symbol, key, precision, multiplier, interval, false, nullptr);
     }
   }
   return 1;
@@ -564,7 +549,7 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
   CControlBlock& cb = *m_controlBlock;
   cb.stoppingCount.fetch_add(1);
   // Watchers would otherwise notice the flag only at the end of their wait.
-  WakeSignalWatchers(cb);
+  if (const auto orders = cb.OrderModule()) orders->WakeWorkers();
   cb.CloseReceiverControls();
   if (!keepLogin) cb.loginDlg.reset();
   if (!cb.session.installerPath.empty() && !cb.session.installerCommandLine.empty()) {
@@ -578,7 +563,7 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
     if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
   }
   cb.CloseChartViews();
-  cb.vwapStore.reset();
+  cb.chartStore.reset();
   cb.Report("Zint Exited Successfully", kReportMessage);
   m_splash.reset();
   m_controlBlock.reset();

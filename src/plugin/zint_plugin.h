@@ -38,10 +38,6 @@ struct sPluginEnvironment {
   std::filesystem::path appDataFolder;  // empty: read once from the platform
 };
 
-// Ports for a host without a screen: its lent UI thread when it has one,
-// else one of our own.
-PluginPorts MakeHeadlessPorts(const HostResolver& resolve);
-
 // The plug-in's process-wide state and the behaviour of its exports.
 class CZintPlugin {
  public:

@@ -183,9 +183,9 @@ void* Resolve(std::string_view name) {
 }
 
 CFChartView* Window(CControlBlock& cb, Bytes& in) {
-  if (cb.chartViews.empty()) return nullptr;
-  const size_t pick = in.Byte() % (cb.chartViews.size() + 1);
-  return pick == cb.chartViews.size() ? nullptr : cb.chartViews[pick].get();
+  if (StoreOf(cb)->chartViews.empty()) return nullptr;
+  const size_t pick = in.Byte() % (StoreOf(cb)->chartViews.size() + 1);
+  return pick == StoreOf(cb)->chartViews.size() ? nullptr : StoreOf(cb)->chartViews[pick].get();
 }
 
 void WindowCommand(CControlBlock& cb, Bytes& in) {
@@ -256,8 +256,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cb.session.launched = true;
   cb.session.noOfDays = in.Byte() % 30;
   cb.chartLimit = 1 + in.Byte() % 3;
-  cb.vwapStore = std::make_unique<CVWapStore>(cb, clock);
-  CVWapStore& store = *cb.vwapStore;
+  cb.chartStore = std::make_unique<CVWapStore>(cb, clock);
+  CVWapStore& store = *StoreOf(cb);
   store.OpenIntradayChart("RELIANCE-EQ", kKeyA, 2, 100.0, 60, false, nullptr);
 
   for (int steps = 0; steps < 400 && !in.Empty(); ++steps) {
@@ -281,7 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 7:
         cb.Ui().Pump(64);
-        for (const auto& view : cb.chartViews) view->Redraw();
+        for (const auto& view : StoreOf(cb)->chartViews) view->Redraw();
         break;
     }
   }
@@ -292,7 +292,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const VwapBar& bar : bars) Check(bar != nullptr);
     }
   }
-  for (const auto& view : cb.chartViews) {
+  for (const auto& view : StoreOf(cb)->chartViews) {
     const FChartCtrl& chart = view->Chart();
     Check(chart.BarCount() <= chart.Count());
     (void)const_cast<FChartCtrl&>(chart).BuildDisplayList();

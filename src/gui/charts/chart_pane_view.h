@@ -10,7 +10,7 @@
 #include <QSpinBox>
 
 #include "gui/charts/fchart_widget.h"
-#include "gui/qt_views.h"
+#include "gui/qt_view.h"
 
 namespace kovo {
 

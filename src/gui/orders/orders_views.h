@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "gui/lists/qt_list_view.h"
-#include "gui/qt_views.h"
+#include "gui/qt_view.h"
 
 namespace kovo {
 

@@ -45,7 +45,7 @@ class ChartPane : public ::testing::Test {
     setup.ports.views = std::make_unique<HeadlessViewFactory>();
     setup.ports.frame = std::make_unique<HeadlessHostFrame>();
     m_cb = std::make_unique<CControlBlock>(std::move(setup));
-    m_cb->vwapStore = std::make_unique<CVWapStore>(*m_cb);
+    m_cb->chartStore = std::make_unique<CVWapStore>(*m_cb);
     m_view = std::make_unique<CFChartView>(*m_cb, 0);
     m_view->Create("Intraday Chart");
     std::vector<double> t, h, l, o, c, v;
@@ -61,7 +61,7 @@ class ChartPane : public ::testing::Test {
   ~ChartPane() override {
     m_pane.reset();
     m_view.reset();
-    m_cb->vwapStore.reset();
+    m_cb->chartStore.reset();
   }
 
   // The menu action of a command, searched through the submenus.
@@ -116,7 +116,7 @@ TEST_F(ChartPane, CtrlKeysAreTheWindowsToo) {
   EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 1.0);
   // Only the window knows the data table.
   QTest::keyClick(m_pane->ChartWidget(), Qt::Key_D, Qt::ControlModifier);
-  EXPECT_TRUE(m_cb->vwapStore->IsTableKey("nse_cm|2885"));
+  EXPECT_TRUE(StoreOf(*m_cb)->IsTableKey("nse_cm|2885"));
 }
 
 TEST_F(ChartPane, TheContextMenuRunsTheWindowsCommandsAndShowsItsChecks) {

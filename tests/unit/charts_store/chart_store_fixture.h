@@ -29,9 +29,9 @@ class ChartStoreFixture : public PluginFixture {
         {Scrip("2885", "RELIANCE-EQ", "RELIANCE"), Scrip("666", "EVIL-EQ", "../../../evil")});
     clock.Set(std::chrono::system_clock::from_time_t(At(2026, 12, 8, 11, 30)));
     // Handlers are registered by name: the old store must go first.
-    cb->vwapStore.reset();
-    cb->vwapStore = std::make_unique<CVWapStore>(*cb, clock);
-    store = cb->vwapStore.get();
+    cb->chartStore.reset();
+    cb->chartStore = std::make_unique<CVWapStore>(*cb, clock);
+    store = StoreOf(*cb);
     for (const auto& c : rx.controls) {
       if (c->kind == KOVO_RX_REQUESTS && !requests) requests = c.get();
       if (c->kind == KOVO_RX_BROADCASTS && !broadcasts) broadcasts = c.get();
@@ -99,7 +99,7 @@ class ChartStoreFixture : public PluginFixture {
     }
     Close(kTodayBarsRequest, rowKey);
   }
-  CFChartView& View(size_t i) { return *cb->chartViews.at(i); }
+  CFChartView& View(size_t i) { return *store->chartViews.at(i); }
 
   ManualClock clock;
   CControlBlock* cb = nullptr;

@@ -176,7 +176,7 @@ TEST_F(ChartView, PeriodsAskForTheirSpanAndTheStripFollowsTheWindow) {
   ASSERT_EQ(
       store->OpenHistoricalChart("RELIANCE-EQ", key, "03/02/2026", "06/01/2026", nullptr, 2, 100.0),
       1);
-  ASSERT_EQ(cb->chartViews.size(), 1u);
+  ASSERT_EQ(store->chartViews.size(), 1u);
   EXPECT_EQ(w.VisibleStrip(), CFChartView::Strip::kHistorical);
   EXPECT_EQ(w.PickerFrom(), "03/02/2026");
   EXPECT_EQ(w.PickerTo(), "06/01/2026");
@@ -249,7 +249,7 @@ TEST_F(ChartView, AReusedWindowStartsWithTheRecentCandlesOfItsNewBars) {
   ASSERT_EQ(
       store->OpenHistoricalChart("RELIANCE-EQ", key, "09/09/2026", "12/08/2026", nullptr, 2, 100.0),
       1);
-  ASSERT_EQ(cb->chartViews.size(), 1u);
+  ASSERT_EQ(store->chartViews.size(), 1u);
   for (int day = 0; day < 60; ++day) {
     requests->Reply(BarRow(kDailyBarsRequest, w.tickKey, At(2026, 9, 10, 0, 0) + day * 86400, 9800,
                            10100, 9700, 10000, 40),

@@ -11,10 +11,10 @@ TEST_F(VwapStore, LockedWindowsAtTheLimitRefuseAndAnUnlockedOneIsReused) {
   cb->chartLimit = 2;
   ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
   ASSERT_EQ(store->OpenIntradayChart("TCS-EQ", "nse_cm|11536", 2, 100.0, 60, false, nullptr), 1);
-  ASSERT_EQ(cb->chartViews.size(), 1u) << "an unlocked window is reused";
+  ASSERT_EQ(store->chartViews.size(), 1u) << "an unlocked window is reused";
   View(0).OnCommand(chart_cmd::kLockScrip);
   ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
-  ASSERT_EQ(cb->chartViews.size(), 2u);
+  ASSERT_EQ(store->chartViews.size(), 2u);
   EXPECT_EQ(View(0).scripKey, "nse_cm|11536") << "the locked window kept its scrip";
   View(1).OnCommand(chart_cmd::kLockScrip);
 
@@ -22,12 +22,12 @@ TEST_F(VwapStore, LockedWindowsAtTheLimitRefuseAndAnUnlockedOneIsReused) {
   EXPECT_EQ(store->OpenIntradayChart("INFY-EQ", "nse_cm|1594", 2, 100.0, 60, false, nullptr), 0);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Zint : Max ChartCount Reached"});
   EXPECT_TRUE(Logged("KovoZint Error : Max ChartCount Reached"));
-  EXPECT_EQ(cb->chartViews.size(), 2u);
+  EXPECT_EQ(store->chartViews.size(), 2u);
   EXPECT_EQ(requests->sent.size(), sent) << "nothing was asked for";
 
   View(1).OnCommand(chart_cmd::kLockScrip);  // unlock the second
   EXPECT_EQ(store->OpenIntradayChart("INFY-EQ", "nse_cm|1594", 2, 100.0, 60, false, nullptr), 1);
-  EXPECT_EQ(cb->chartViews.size(), 2u);
+  EXPECT_EQ(store->chartViews.size(), 2u);
   EXPECT_EQ(View(1).scripKey, "nse_cm|1594");
   EXPECT_EQ(View(1).Title(), "Intraday chart : INFY-EQ");
   EXPECT_FALSE(View(1).IsMenuChecked(chart_cmd::kLockScrip));
@@ -170,7 +170,7 @@ TEST_F(VwapStore, WatchesAreCountedPerScripAndGoWithTheLastChart) {
   ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
   View(0).OnCommand(chart_cmd::kLockScrip);
   ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
-  ASSERT_EQ(cb->chartViews.size(), 2u);
+  ASSERT_EQ(store->chartViews.size(), 2u);
   EXPECT_EQ(store->BarWatches().at(key).refCount, 2u);
   EXPECT_EQ(store->TickWatches().at(key).refCount, 2u);
   ASSERT_EQ(broadcasts->watched.size(), 6u) << "one bar watch and one tick watch";
@@ -293,7 +293,7 @@ TEST_F(VwapStore, QuotesFillTheLevelsOrThePendingBars) {
   CFChartView* gone = &w;
   cb->CloseChartViews();
   requests->Reply({F(MNM_REPLY_REQUEST, kQuoteRequest), F(6, "1")}, gone);
-  EXPECT_TRUE(cb->chartViews.empty());
+  EXPECT_TRUE(store->chartViews.empty());
 }
 
 TEST_F(VwapStore, HistoricalRepliesThatEchoTheTickKeyAreTaken) {
@@ -395,10 +395,10 @@ TEST_F(VwapStore, ClearingTheCacheAsksThenDropsBarsAndCharts) {
   TodayBars(key, LocalMidnight(Now()) + 9 * 3600, 3);
   hostUi.AnswerMessageBox(kIdNo);
   EXPECT_FALSE(store->ClearCache());
-  EXPECT_EQ(cb->chartViews.size(), 1u);
+  EXPECT_EQ(store->chartViews.size(), 1u);
   hostUi.AnswerMessageBox(kIdYes);
   EXPECT_TRUE(store->ClearCache());
-  EXPECT_TRUE(cb->chartViews.empty());
+  EXPECT_TRUE(store->chartViews.empty());
   EXPECT_TRUE(store->TodaySeries().empty());
   EXPECT_TRUE(store->HistorySeries().empty());
   ASSERT_GE(Boxes().size(), 2u);

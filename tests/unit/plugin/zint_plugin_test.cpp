@@ -142,7 +142,7 @@ TEST_F(ZintPlugin, CommandsCheckLoginAndKind) {
   hostUi.Clear();
   Load();
   plugin->ProcessHotKey("Shift+P", 1, row);
-  EXPECT_EQ(plugin->ControlBlock()->chartViews.size(), 1u) << "the chart opened";
+  EXPECT_EQ(StoreOf(*plugin->ControlBlock())->chartViews.size(), 1u) << "the chart opened";
   plugin->ProcessHotKey("Market Monitor", 0, row);
   EXPECT_TRUE(Logged("KovoZint Message : Market Monitor is not available in this version"));
   plugin->ProcessHotKey("Option Strategy", 0, row);

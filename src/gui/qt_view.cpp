@@ -1,0 +1,150 @@
+#include "gui/qt_view.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QLayout>
+#include <QMainWindow>
+#include <QScreen>
+
+namespace kovo::gui {
+namespace {
+
+QString ToQt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QMainWindow* FindHostMainWindow() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  QMainWindow* first = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* window = qobject_cast<QMainWindow*>(widget);
+    if (!window) continue;
+    if (window->objectName() == QLatin1String(kHostMainWindowName)) return window;
+    if (!first) first = window;
+  }
+  return first;
+}
+
+void CentreWidget(QWidget& widget, View::Centre centre) {
+  if (centre == View::Centre::kNone) return;
+  widget.adjustSize();
+  QRect area;
+  if (centre == View::Centre::kHostWindow) {
+    if (QMainWindow* main = FindHostMainWindow(); main && main->isVisible())
+      area = main->frameGeometry();
+  }
+  if (area.isEmpty()) {
+    QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
+    if (screen) area = screen->availableGeometry();
+  }
+  if (area.isEmpty()) return;
+  QRect frame = widget.frameGeometry();
+  frame.moveCenter(area.center());
+  widget.move(frame.topLeft());
+}
+
+QtView::QtView(QWidget* widget) : m_widget(widget) {}
+
+QtView::~QtView() {
+  // A frame may still hold the widget; deleting it takes it out of there too.
+  delete m_widget.data();
+}
+
+void QtView::Show(bool show, Centre centre) {
+  if (!m_widget) return;
+  if (show && m_widget->isWindow()) CentreWidget(*m_widget, centre);
+  m_widget->setVisible(show);
+}
+
+bool QtView::IsVisible() const {
+  return m_widget && m_widget->isVisible();
+}
+
+void QtView::BringToFront() {
+  if (!m_widget) return;
+  QWidget* window = m_widget->window();
+  window->raise();
+  window->activateWindow();
+}
+
+void QtView::SetTitle(std::string_view title) {
+  if (m_widget) m_widget->setWindowTitle(ToQt(title));
+}
+
+QtHostFrame::QtHostFrame(QMainWindow* mainWindow) : m_mainWindow(mainWindow) {}
+
+QtHostFrame::~QtHostFrame() {
+  for (auto& [id, dock] : m_docks) {
+    if (!dock) continue;
+    // The views belong to their owners: hand the widgets back before the dock goes.
+    if (QWidget* widget = dock->widget()) {
+      widget->hide();
+      widget->setParent(nullptr);
+    }
+    delete dock.data();
+  }
+}
+
+QMainWindow* QtHostFrame::MainWindow() {
+  if (!m_mainWindow) m_mainWindow = FindHostMainWindow();
+  return m_mainWindow;
+}
+
+QDockWidget* QtHostFrame::Dock(std::string_view id) const {
+  auto it = m_docks.find(id);
+  return it == m_docks.end() ? nullptr : it->second.data();
+}
+
+bool QtHostFrame::AddPane(std::string_view id, std::string_view title, View& view) {
+  auto* qtView = dynamic_cast<QtView*>(&view);
+  QMainWindow* main = MainWindow();
+  if (!qtView || !qtView->Widget() || !main || id.empty() || Dock(id)) return false;
+  auto* dock = new QDockWidget(ToQt(title), main);
+  dock->setObjectName(ToQt(id));
+  dock->setWidget(qtView->Widget());
+  // The pane's caption follows the titles its window sets later.
+  QObject::connect(qtView->Widget(), &QWidget::windowTitleChanged, dock,
+                   [dock](const QString& text) { dock->setWindowTitle(text); });
+  main->addDockWidget(Qt::RightDockWidgetArea, dock);
+  m_docks[std::string(id)] = dock;
+  return true;
+}
+
+void QtHostFrame::ShowPane(std::string_view id, bool show) {
+  QDockWidget* dock = Dock(id);
+  if (!dock) return;
+  dock->setVisible(show);
+  if (show) dock->raise();
+}
+
+bool QtHostFrame::IsFloating(std::string_view id) const {
+  const QDockWidget* dock = Dock(id);
+  return dock && dock->isFloating();
+}
+
+void QtHostFrame::DockPane(std::string_view id) {
+  if (QDockWidget* dock = Dock(id)) dock->setFloating(false);
+}
+
+void QtHostFrame::RemovePane(std::string_view id) {
+  auto it = m_docks.find(id);
+  if (it == m_docks.end()) return;
+  QPointer<QDockWidget> dock = it->second;
+  m_docks.erase(it);
+  if (!dock) return;
+  if (QWidget* widget = dock->widget()) {
+    widget->hide();
+    widget->setParent(nullptr);
+  }
+  if (m_mainWindow) m_mainWindow->removeDockWidget(dock);
+  delete dock.data();
+}
+
+void QtHostFrame::RecalcLayout() {
+  QMainWindow* main = MainWindow();
+  if (main && main->layout()) main->layout()->activate();
+}
+
+}  // namespace kovo::gui
