@@ -1,8 +1,15 @@
-// From InitKovoPlugin to a ready control block: the real library in a host
-// connected to the simulated back end. The session is ended between rounds
-// (untimed) so every round builds the control block from nothing.
+// Start-up and exit of the real library in a host without Qt, connected to
+// the simulated back end.
+//  * LoadAndFirstInit: a fresh process (forked per round) loads the library
+//    and runs its first InitKovoPlugin, which is what a user waits for when
+//    the host starts. Only the load and the call are timed, in the child.
+//  * InitToReadyControlBlock: InitKovoPlugin again in a process that has the
+//    library loaded; the session is ended between rounds (untimed).
+//  * Exit: ExitKovoPlugin of a ready session, settings written included.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,44 +26,132 @@
 
 namespace {
 
-void BM_InitToReadyControlBlock(benchmark::State& state) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("kovo-startup-bench-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  setenv("KOVOZINT_HOST_FOLDER", folder.c_str(), 1);
-  setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+using Clock = std::chrono::steady_clock;
 
-  const kovo::backend::ServerOptions options;
-  kovo::backend::CBackendServer server(options);
-  std::string error;
-  if (!server.Start(&error)) return state.SkipWithError(error.c_str());
+// A folder of its own for the plug-in's files, and the back end.
+struct Fixture {
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kovo-startup-bench-" + std::to_string(getpid()));
+  kovo::backend::CBackendServer server{kovo::backend::ServerOptions{}};
+
+  bool Start(std::string* error) {
+    std::filesystem::create_directories(folder);
+    setenv("KOVOZINT_HOST_FOLDER", folder.c_str(), 1);
+    setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+    return server.Start(error);
+  }
+  ~Fixture() {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+};
+
+// The host core with its session, installed for the library to find.
+struct Host {
   kovo::HeadlessUiThread ui;
   kovo::host::RecordingHostUi hostUi;
-  kovo::host::CHostCore core(kovo::host::HostConfig{}, ui, hostUi);
-  kovo::host::InstallHost(&core);
-  kovo::host::CHostSession session(ui, {nullptr, nullptr, nullptr});
-  kovo::host::InstallSession(&session);
-  if (!session.Connect("127.0.0.1", server.Port(), &error)) {
-    return state.SkipWithError(error.c_str());
+  kovo::host::CHostCore core{kovo::host::HostConfig{}, ui, hostUi};
+  kovo::host::CHostSession session{ui, {nullptr, nullptr, nullptr}};
+
+  bool Connect(uint16_t port, std::string* error) {
+    kovo::host::InstallHost(&core);
+    kovo::host::InstallSession(&session);
+    return session.Connect("127.0.0.1", port, error);
   }
+  ~Host() {
+    kovo::host::InstallSession(nullptr);
+    kovo::host::InstallHost(nullptr);
+  }
+};
 
-  void* lib = dlopen(KOVOZINT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-  if (!lib) return state.SkipWithError(dlerror());
-  const auto init = reinterpret_cast<decltype(&InitKovoPlugin)>(dlsym(lib, "InitKovoPlugin"));
-  const auto exit = reinterpret_cast<decltype(&ExitKovoPlugin)>(dlsym(lib, "ExitKovoPlugin"));
-  if (!init || !exit) return state.SkipWithError("entry points missing");
+struct Library {
+  void* handle = nullptr;
+  decltype(&InitKovoPlugin) init = nullptr;
+  decltype(&ExitKovoPlugin) exit = nullptr;
+  bool Load() {
+    // KOVOZINT_LIBRARY in the environment measures another build side by side.
+    const char* path = std::getenv("KOVOZINT_LIBRARY");
+    handle = dlopen(path ? path : KOVOZINT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    init = reinterpret_cast<decltype(&InitKovoPlugin)>(dlsym(handle, "InitKovoPlugin"));
+    exit = reinterpret_cast<decltype(&ExitKovoPlugin)>(dlsym(handle, "ExitKovoPlugin"));
+    return init && exit;
+  }
+};
 
+void BM_LoadAndFirstInit(benchmark::State& state) {
+  Fixture fixture;
+  std::string error;
+  if (!fixture.Start(&error)) return state.SkipWithError(error.c_str());
   for (auto _ : state) {
-    init(nullptr, "", 0, "");
+    int fds[2];
+    if (pipe(fds) != 0) return state.SkipWithError("pipe failed");
+    const pid_t child = fork();
+    if (child == 0) {
+      close(fds[0]);
+      double seconds = -1;
+      {
+        Host host;
+        std::string childError;
+        if (host.Connect(fixture.server.Port(), &childError)) {
+          Library lib;
+          const auto start = Clock::now();
+          if (lib.Load()) {
+            lib.init(nullptr, "", 0, "");
+            seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            if (host.session.ControlCount() != 2) seconds = -1;
+          }
+        }
+      }
+      const ssize_t written = write(fds[1], &seconds, sizeof seconds);
+      _exit(written == sizeof seconds ? 0 : 1);
+    }
+    close(fds[1]);
+    double seconds = -1;
+    const ssize_t got = read(fds[0], &seconds, sizeof seconds);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != sizeof seconds || seconds < 0) return state.SkipWithError("child failed");
+    state.SetIterationTime(seconds);
+  }
+}
+BENCHMARK(BM_LoadAndFirstInit)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_InitToReadyControlBlock(benchmark::State& state) {
+  Fixture fixture;
+  std::string error;
+  if (!fixture.Start(&error)) return state.SkipWithError(error.c_str());
+  Host host;
+  if (!host.Connect(fixture.server.Port(), &error)) return state.SkipWithError(error.c_str());
+  Library lib;
+  if (!lib.Load()) return state.SkipWithError("library or entry points missing");
+  for (auto _ : state) {
+    lib.init(nullptr, "", 0, "");
     state.PauseTiming();
-    if (session.ControlCount() != 2) state.SkipWithError("control block not ready");
-    exit();
+    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    lib.exit();
     state.ResumeTiming();
   }
-  kovo::host::InstallSession(nullptr);
-  kovo::host::InstallHost(nullptr);
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_InitToReadyControlBlock)->Unit(benchmark::kMillisecond);
+
+void BM_Exit(benchmark::State& state) {
+  Fixture fixture;
+  std::string error;
+  if (!fixture.Start(&error)) return state.SkipWithError(error.c_str());
+  Host host;
+  if (!host.Connect(fixture.server.Port(), &error)) return state.SkipWithError(error.c_str());
+  Library lib;
+  if (!lib.Load()) return state.SkipWithError("library or entry points missing");
+  for (auto _ : state) {
+    state.PauseTiming();
+    lib.init(nullptr, "", 0, "");
+    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    state.ResumeTiming();
+    lib.exit();
+  }
+}
+BENCHMARK(BM_Exit)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include "plugin/plugin_instance.h"
 #include "plugin/zint_plugin.h"
 
-#ifdef KOVO_WITH_QT
-#include "gui/qt_ports.h"
-#endif
+#include <dlfcn.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -48,11 +48,32 @@ void Append(KovoIntList* list, int32_t value) {
   ++list->count;
 }
 
+// The Qt application object of the process, when the host runs one. Looked
+// up by name so this library never loads Qt itself.
+bool QtApplicationRunning() {
+  void* const* self = static_cast<void* const*>(dlsym(RTLD_DEFAULT, "_ZN16QCoreApplication4selfE"));
+  return self && *self;
+}
+
+// libKovoZintQt.so beside this library; it stays loaded for the process,
+// since the ports it makes live in its code.
+bool MakeQtPorts(kovo::PluginPorts& ports) {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&QtApplicationRunning), &info) || !info.dli_fname) {
+    return false;
+  }
+  const std::filesystem::path module =
+      std::filesystem::path(info.dli_fname).parent_path() / "libKovoZintQt.so";
+  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return false;
+  using MakeFn = int32_t (*)(void*);
+  const auto make = reinterpret_cast<MakeFn>(dlsym(handle, "kovo_zint_qt_make_ports"));
+  return make && make(&ports) != 0;
+}
+
 kovo::PluginPorts MakePorts(const kovo::HostResolver& resolve) {
-#ifdef KOVO_WITH_QT
   kovo::PluginPorts ports;
-  if (kovo::gui::MakeQtPorts(ports)) return ports;
-#endif
+  if (QtApplicationRunning() && MakeQtPorts(ports)) return ports;
   return kovo::MakeHeadlessPorts(resolve);
 }
 

@@ -2,6 +2,9 @@
 // simulated back end.
 #include <connectkovo/connectkovo.hpp>
 
+#include <fstream>
+#include <string>
+
 #include "integration/plugin_host.h"
 
 namespace kovo::test {
@@ -36,6 +39,16 @@ class PluginLibraryTest : public PluginHostTest {
 };
 
 using PluginLibrary = PluginLibraryTest;
+
+// Whether any Qt library is mapped into this process.
+bool QtIsLoaded() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    if (line.find("libQt6") != std::string::npos) return true;
+  }
+  return false;
+}
 
 TEST_F(PluginLibrary, AnnouncesItselfAndItsMenuForTheHostVersion) {
   StartHost();
@@ -91,6 +104,8 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
   const char* row[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
   lib.hotKey("Shift+P", 1, 0, row, 4);
   EXPECT_EQ(Count("is not available in this version"), 0) << "the chart key opens a chart";
+
+  EXPECT_FALSE(QtIsLoaded()) << "a host without Qt never loads Qt, not even with a chart open";
 
   lib.exit();
   EXPECT_EQ(session->ControlCount(), 0u);
