@@ -197,7 +197,11 @@ void CTerminalDemo::ShowScripts() {
   if (file) std::fclose(file);
   // Offscreen the file dialog cannot open; the plug-in's dialogs take this answer.
   qputenv("KOVO_OPEN_FILE", QByteArray::fromStdString(signalFile.string()));
-  for (const char* name : {"Signal Watcher", "Zint Running Scripts"}) {
+  if (QAction* watcher = m_window.SignalWatcherAction()) {
+    std::printf("Triggering \"Add Signal Watcher\"\n");
+    watcher->trigger();
+  }
+  for (const char* name : {"Zint Running Scripts"}) {
     if (QAction* action = m_window.PluginAction(name)) {
       std::printf("Triggering \"%s\"\n", name);
       action->trigger();

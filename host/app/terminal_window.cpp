@@ -147,6 +147,14 @@ void CTerminalWindow::BuildUi() {
   file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
   m_pluginsMenu = menuBar()->addMenu(QStringLiteral("&Plug-ins"));
   m_pluginsMenu->setObjectName(QStringLiteral("PluginsMenu"));
+  // The plug-in's watcher command has no row of its own in the plug-in's
+  // menu; the terminal offers it here.
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  m_signalWatcherAction = tools->addAction(QStringLiteral("Add &Signal Watcher..."));
+  m_signalWatcherAction->setObjectName(QStringLiteral("AddSignalWatcherAction"));
+  connect(m_signalWatcherAction, &QAction::triggered, this, [this] {
+    RunPluginItem({"", "Add SignalWatcher", 0});
+  });
 
   QToolBar* toolbar = addToolBar(QStringLiteral("Plug-ins"));
   toolbar->setObjectName(QStringLiteral("PluginToolbar"));

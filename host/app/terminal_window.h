@@ -74,6 +74,8 @@ class CTerminalWindow final : public QMainWindow {
   const std::vector<PluginMenuItem>& PluginItems() const { return m_items; }
   // The Plug-ins menu's action of an item's name; nullptr when there is none.
   QAction* PluginAction(const std::string& name) const;
+  // Tools > Add Signal Watcher: the plug-in's "Add SignalWatcher" command.
+  QAction* SignalWatcherAction() const { return m_signalWatcherAction; }
   void SelectMarketWatchRow(int row);
   // The selected market watch row as the plug-in gets it: exchange segment,
   // trading symbol, symbol, token. Empty without a selection.
@@ -133,6 +135,7 @@ class CTerminalWindow final : public QMainWindow {
   QPointer<QPlainTextEdit> m_logView;
   QPointer<QMenu> m_pluginsMenu;
   QPointer<QAction> m_toolbarAction;
+  QPointer<QAction> m_signalWatcherAction;
   QPointer<QTimer> m_logTimer;
 };
 

@@ -35,9 +35,11 @@ std::optional<std::string> SystemNetIdentity::LocalAddress() const {
   return text;
 }
 
-std::optional<std::string> SystemNetIdentity::HardwareAddress(const std::string& address) const {
+std::optional<std::string> SystemNetIdentity::HardwareAddress(const std::string& address,
+                                                              bool& listRead) const {
   ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return std::nullopt;
+  listRead = getifaddrs(&list) == 0;
+  if (!listRead) return std::nullopt;
   std::string adapter;
   for (const ifaddrs* a = list; a; a = a->ifa_next) {
     if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET) continue;

@@ -11,8 +11,11 @@ class NetIdentity {
   virtual ~NetIdentity() = default;
   // The first IPv4 address the host name resolves to, "%d.%d.%d.%d".
   virtual std::optional<std::string> LocalAddress() const = 0;
-  // "%02X:%02X:%02X:%02X:%02X:%02X" of the adapter holding address.
-  virtual std::optional<std::string> HardwareAddress(const std::string& address) const = 0;
+  // "%02X:%02X:%02X:%02X:%02X:%02X" of the adapter holding address; nothing
+  // when no adapter holds it. listRead is false when the adapter list itself
+  // could not be read.
+  virtual std::optional<std::string> HardwareAddress(const std::string& address,
+                                                     bool& listRead) const = 0;
 };
 
 // The real machine: gethostname, getaddrinfo, getifaddrs and the adapters'
@@ -20,7 +23,8 @@ class NetIdentity {
 class SystemNetIdentity final : public NetIdentity {
  public:
   std::optional<std::string> LocalAddress() const override;
-  std::optional<std::string> HardwareAddress(const std::string& address) const override;
+  std::optional<std::string> HardwareAddress(const std::string& address,
+                                             bool& listRead) const override;
 };
 
 }  // namespace kovo

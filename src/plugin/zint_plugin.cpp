@@ -75,8 +75,6 @@ std::vector<sMenuRow> BuildMenu(std::string_view appName, std::string_view versi
     rows.push_back({"", "Beep Alert", 0});
     if (IndexChartMenu(appName, version)) rows.push_back({"", "Zint Index Chart", 5});
   }
-  // Last, so the rows before keep the places the hosts know them by.
-  rows.push_back({"", "Signal Watcher", 0});
   return rows;
 }
 
@@ -363,7 +361,7 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
   } else if (is({"Zint Running Scripts", "Ondo Running Scripts"})) {
     if (!RequireLogin()) return;
     if (const auto api = OrderApiOf(*m_controlBlock)) api->ScriptsView().ShowPane(true);
-  } else if (is({"Add SignalWatcher", "Signal Watcher"})) {
+  } else if (is({"Add SignalWatcher"})) {
     if (RequireLogin()) StartSignalWatcher(*m_controlBlock);
   } else if (is({"Shift+H"})) {
     if (!EnsureControlBlock()) return;

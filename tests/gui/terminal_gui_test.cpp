@@ -105,6 +105,10 @@ TEST_F(TerminalGui, PluginLifecycleMenuAndHotKeysCarryTheSelectedScrip) {
   // Without a selection the plug-in gets no scrip.
   window->PluginAction("Market Monitor")->trigger();
   EXPECT_EQ(Calls().back(), "PluginProcessHotKey\tMarket Monitor\t0");
+  // The watcher command is the terminal's own item, not a row of the plug-in's menu.
+  ASSERT_NE(window->SignalWatcherAction(), nullptr);
+  window->SignalWatcherAction()->trigger();
+  EXPECT_EQ(Calls().back(), "PluginProcessHotKey\tAdd SignalWatcher\t0");
 
   QTableWidget* watch = window->MarketWatchTable();
   ASSERT_GT(watch->rowCount(), 20) << "twenty equities and the index";

@@ -69,7 +69,7 @@ TEST_F(SignalWatcherTest, StartNeedsALoginAndTheFileAndNamesTheScript) {
   Load();
   const std::string user = cb->session.loggedInUserId;
   cb->session.loggedInUserId.clear();
-  plugin->ProcessHotKey("Signal Watcher", 0, {});
+  plugin->ProcessHotKey("Add SignalWatcher", 0, {});
   ASSERT_FALSE(hostUi.Boxes().empty());
   EXPECT_EQ(hostUi.Boxes().back().text, "User has not logged in zint system");
   EXPECT_EQ(cb->watcherCount.load(), 0);
@@ -89,7 +89,7 @@ TEST_F(SignalWatcherTest, StartNeedsALoginAndTheFileAndNamesTheScript) {
   const auto path = dir / "s" / "feed.csv";
   std::ofstream(path) << "";
   recordedDialogs->AnswerFile(path.string());
-  plugin->ProcessHotKey("Signal Watcher", 0, {});
+  plugin->ProcessHotKey("Add SignalWatcher", 0, {});
   ASSERT_EQ(api->Watchers().All().size(), 1u) << "the ended watcher was dropped";
   CSignalWatcherThread* started = api->Watchers().All().back();
   ASSERT_TRUE(WaitFor([&] { return started->Watching(); }));

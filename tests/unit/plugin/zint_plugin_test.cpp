@@ -26,24 +26,27 @@ TEST(Menu, RowsFollowTheHostsNameAndVersion) {
     size_t rows;
   };
   const Case cases[] = {
-      {"kovo_trader", "3.10.57.96.3", "Ondo Running Scripts", 11},
-      {"kovo_trader", "3.10.57.96.4", "Zint Running Scripts", 12},
-      {"kovo_trader", "3.10.57.97", "Ondo Running Scripts", 11},
-      {"kovo_trader", "3.10.57.98", "Zint Running Scripts", 12},
-      {"kovo_trader", "3.10.57.99.1", "Zint Running Scripts", 12},
-      {"kovo_trader", "3.10.57.99.2", "Zint Running Scripts", 13},
-      {"kovo_trader_now", "1.8.3.9", "Ondo Running Scripts", 11},
-      {"kovo_trader_now", "1.8.4.0", "Zint Running Scripts", 12},
-      {"kovo_trader_now", "1.8.4.3", "Zint Running Scripts", 13},
-      {"other_host", "9.9.9.9", "Ondo Running Scripts", 11},
+      {"kovo_trader", "3.10.57.96.3", "Ondo Running Scripts", 10},
+      {"kovo_trader", "3.10.57.96.4", "Zint Running Scripts", 11},
+      {"kovo_trader", "3.10.57.97", "Ondo Running Scripts", 10},
+      {"kovo_trader", "3.10.57.98", "Zint Running Scripts", 11},
+      {"kovo_trader", "3.10.57.99.1", "Zint Running Scripts", 11},
+      {"kovo_trader", "3.10.57.99.2", "Zint Running Scripts", 12},
+      {"kovo_trader_now", "1.8.3.9", "Ondo Running Scripts", 10},
+      {"kovo_trader_now", "1.8.4.0", "Zint Running Scripts", 11},
+      {"kovo_trader_now", "1.8.4.3", "Zint Running Scripts", 12},
+      {"other_host", "9.9.9.9", "Ondo Running Scripts", 10},
   };
   for (const Case& c : cases) {
     const std::vector<sMenuRow> rows = BuildMenu(c.app, c.version);
     ASSERT_EQ(rows.size(), c.rows) << c.app << " " << c.version;
     EXPECT_EQ(rows[7].name, c.runningScripts) << c.version;
-    EXPECT_EQ(rows[8].name, c.rows > 11 ? "Logout\\Login with new ZintID" : "Logout");
-    EXPECT_EQ(rows.back().name, "Signal Watcher");
-    if (c.rows == 13) {
+    EXPECT_EQ(rows[8].name, c.rows > 10 ? "Logout\\Login with new ZintID" : "Logout");
+    EXPECT_EQ(rows[9].name, "Data Table");
+    if (c.rows > 10) {
+      EXPECT_EQ(rows[10].name, "Beep Alert");
+    }
+    if (c.rows == 12) {
       EXPECT_EQ(rows[11].name, "Zint Index Chart");
       EXPECT_EQ(rows[11].kind, 5);
     }
