@@ -93,6 +93,14 @@ bool SendPreloginRequest(CControlBlock& cb) {
   return sent;
 }
 
+std::optional<std::string> LocalHardwareAddress(const CControlBlock& cb, const std::string& local) {
+  bool listRead = true;
+  std::optional<std::string> hardware = cb.Net().HardwareAddress(local, listRead);
+  if (!listRead)
+    cb.Report("Error allocating memory needed to call GetAdaptersinfo\n", kReportError);
+  return hardware;
+}
+
 bool SendAutoLogin(CControlBlock& cb, const std::string& loginId, const std::string& hostUserId) {
   if (loginId.empty() || hostUserId.empty()) return false;
   std::vector<sRequestField> fields = {
@@ -104,7 +112,7 @@ bool SendAutoLogin(CControlBlock& cb, const std::string& loginId, const std::str
   }
   if (const auto local = cb.Net().LocalAddress()) {
     fields.push_back({MNM_USER_IP_ADDRESS, *local});
-    if (const auto hardware = cb.Net().HardwareAddress(*local)) {
+    if (const auto hardware = LocalHardwareAddress(cb, *local)) {
       fields.push_back({MNM_USER_MAC_ADDRESS, *hardware});
     }
   }

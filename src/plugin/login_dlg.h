@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +30,9 @@ inline constexpr uint32_t kLoginForcedLogout = 1224;
 // The requests that make up a session, sent through the control block's
 // request registration.
 bool SendPeerDataRequest(CControlBlock& cb);
+// The hardware address of the adapter holding the local address; an adapter
+// list that cannot be read is reported, and nothing is returned.
+std::optional<std::string> LocalHardwareAddress(const CControlBlock& cb, const std::string& local);
 bool SendPreloginRequest(CControlBlock& cb);
 // "xr_zint_launch"; nothing is sent when either id is empty.
 bool SendAutoLogin(CControlBlock& cb, const std::string& loginId, const std::string& hostUserId);

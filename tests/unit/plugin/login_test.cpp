@@ -115,6 +115,20 @@ TEST_F(Login, AutoLoginSendsItsFieldsInOrder) {
             (std::vector<std::string>{"203.0.113.5", "10.1.2.3"}));
 }
 
+TEST_F(Login, AnUnreadableAdapterListIsReportedAndTheLoginStillGoes) {
+  adaptersReadable = false;
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  CControlBlock& cb = *plugin->ControlBlock();
+  cb.session.nameText = "proc";
+  ASSERT_TRUE(SendAutoLogin(cb, "trader7", "DEMO01"));
+  EXPECT_TRUE(Logged("KovoZint Error : Error allocating memory needed to call GetAdaptersinfo"));
+  EXPECT_EQ(Order(Requests().sent.back()),
+            (std::vector<int32_t>{0, MNM_USER, MNM_LOGIN_ID, MNM_CLIENT_VERSION,
+                                  MNM_USER_IP_ADDRESS, MNM_PROC_ID}))
+      << "the request goes without the hardware address";
+}
+
 TEST_F(Login, RepliesCompleteTheSession) {
   HostConfig config;
   config.userFolderId = "";  // nobody logged in yet

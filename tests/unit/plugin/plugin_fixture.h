@@ -53,10 +53,13 @@ struct FakeControl {
 // The machine as tests see it, and programs started without starting them.
 struct FakeNet final : NetIdentity {
   std::optional<std::string> LocalAddress() const override { return local; }
-  std::optional<std::string> HardwareAddress(const std::string& a) const override {
+  std::optional<std::string> HardwareAddress(const std::string& a, bool& listRead) const override {
+    listRead = adaptersReadable;
+    if (!listRead) return std::nullopt;
     return a == "10.1.2.3" ? std::optional<std::string>("AA:BB:CC:00:11:22") : std::nullopt;
   }
   std::optional<std::string> local = "10.1.2.3";
+  bool adaptersReadable = true;
 };
 
 struct NoWindows final : ViewFactory {
@@ -162,6 +165,7 @@ class PluginFixture : public ::testing::Test {
       PluginPorts ports = MakeHeadlessPorts(resolve);
       auto net = std::make_unique<FakeNet>();
       net->local = localAddress;
+      net->adaptersReadable = adaptersReadable;
       ports.net = std::move(net);
       auto processes = std::make_unique<FakeProcesses>();
       processes->runs = &runs;
@@ -194,6 +198,7 @@ class PluginFixture : public ::testing::Test {
   std::unique_ptr<CHostCore> core;
   std::unique_ptr<CZintPlugin> plugin;
   std::optional<std::string> localAddress = "10.1.2.3";
+  bool adaptersReadable = true;
   std::vector<FakeProcesses::Run> runs;
   int processError = 0;
   bool windowless = false;  // the window system gives no windows
