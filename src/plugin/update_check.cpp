@@ -6,6 +6,7 @@
 #include "base/format.h"
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
+#include "plugin/login_dlg.h"
 #include "plugin/mnm_fields.h"
 #include "plugin/plugin_info.h"
 #include "plugin/updates_dlg.h"
@@ -54,7 +55,7 @@ int32_t CZintPlugin::RunUpdateCheck() {
                                                          {MNM_VERSION, patch}};
   if (const auto local = cb.Net().LocalAddress()) {
     fields.emplace_back(MNM_USER_IP_ADDRESS, *local);
-    if (const auto hardware = cb.Net().HardwareAddress(*local)) {
+    if (const auto hardware = LocalHardwareAddress(cb, *local)) {
       fields.emplace_back(MNM_USER_MAC_ADDRESS, *hardware);
     }
   }
@@ -109,6 +110,12 @@ void CZintPlugin::OnUpdateReply(const wmp_msg* message) {
     cb.Report(dialog.message, kReportMessage);
     const size_t slash = address.rfind('/');
     const std::string fileName = slash == std::string::npos ? address : address.substr(slash + 1);
+    // The name becomes a path under the download folder: one that names a
+    // folder (or its parent) would hand the installer a directory to overwrite.
+    if (fileName.empty() || fileName == "." || fileName == "..") {
+      cb.Report("update offer has no file name to download to: " + address, kReportError);
+      return;
+    }
     for (const std::filesystem::path& folder :
          {hostFolder / "Download", hostFolder / "Download" / "Zint"}) {
       if (std::filesystem::is_directory(folder, ec)) continue;

@@ -124,6 +124,22 @@ TEST_F(SessionWindows, DownloadNamesAndInstallerFailures) {
   EXPECT_TRUE(cb.updatesDlg->IsVisible()) << "a failed start leaves the offer open";
 }
 
+TEST_F(SessionWindows, AnOfferWhoseNameIsAFolderIsRefused) {
+  MakeInstaller();
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  CControlBlock& cb = *plugin->ControlBlock();
+  for (const std::string address : {"http://h/x/", "http://h/x/.", "http://h/x/..", "..", "."}) {
+    Requests().Reply(Offer(address));
+    EXPECT_FALSE(cb.updatesDlg->HasWindow()) << address;
+    EXPECT_TRUE(Logged("KovoZint Error : update offer has no file name to download to: " + address))
+        << address;
+  }
+  // A proper name still goes through after the refusals.
+  Requests().Reply(Offer("http://h/x/KovoZint-3.5.3.zip"));
+  EXPECT_TRUE(cb.updatesDlg->IsVisible());
+}
+
 TEST(ProcessStarter, TextsWithQuotesAndShellCharactersStayOneArgument) {
   test::TempDir dir;
   const auto script = dir / "installer";
