@@ -215,8 +215,8 @@ TEST_F(HostCore, LookupKnowsEveryHostFunctionUnlessSwitchedOff) {
   CHostCore core(config, ui, hostUi);
 
   // Every function host_api.h declares, apart from the look-up itself.
-  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / ".." / ".." / ".." / "include" /
-                   "kovozint" / "host_api.h");
+  std::ifstream in(KOVO_HOST_API_HEADER);
+  ASSERT_TRUE(in) << KOVO_HOST_API_HEADER;
   const std::string source{std::istreambuf_iterator<char>(in), {}};
   const std::regex declaration(R"(KOVO_HOST_API[^(;#]*?(\w+)\s*\()");
   std::vector<std::string> declared;
