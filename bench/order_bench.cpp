@@ -1,11 +1,15 @@
-// Order API throughput: placements through every check into one growing
-// script, order-update ingestion, and status look-ups from eight threads.
+// Order API throughput: placements through every check into a script with
+// few or many prior actions, order-update ingestion, and status look-ups
+// from eight threads.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <connectkovo/connectkovo.hpp>
@@ -77,42 +81,69 @@ struct Session {
   std::shared_ptr<COrderApi> api;
 };
 
-// One script grows to a million actions; the rate near the end is compared
-// with the rate of the first thousand.
-void BM_PlaceOneMillion(benchmark::State& state) {
-  constexpr int kOrders = 1000000;
-  constexpr int kWindow = 1000;
+// Placements into one script that already holds `prior` actions, from a
+// strategy thread while the UI thread serves its queue (strategy_thread:1),
+// or on the UI thread itself (strategy_thread:0). Each placement runs every
+// check and reaches the host's order function.
+void BM_Place(benchmark::State& state) {
+  const int prior = static_cast<int>(state.range(0));
+  const bool fromStrategyThread = state.range(1) != 0;
+  constexpr int kMeasured = 200000;
+  using Clock = std::chrono::steady_clock;
   for (auto _ : state) {
     HeadlessUiThread ui;
     Session session(ui);
     sApiScript* script = session.api->GetApiScript(nullptr, "bench");
-    std::vector<sPlaceRequest> requests;
-    requests.reserve(kOrders);
-    for (int i = 0; i < kOrders; ++i) requests.push_back(Session::Request("R" + std::to_string(i)));
-    using Clock = std::chrono::steady_clock;
-    double first = 0, last = 0;
-    const auto start = Clock::now();
-    auto windowStart = start;
-    for (int i = 0; i < kOrders; ++i) {
-      session.api->PlaceOrder(script, requests[i], nullptr);
-      if ((i + 1) % kWindow == 0) {
-        const auto now = Clock::now();
-        const double rate = kWindow / std::chrono::duration<double>(now - windowStart).count();
-        if (i + 1 == kWindow) first = rate;
-        if (i + 1 == kOrders) last = rate;
-        windowStart = now;
+    std::vector<std::string> references;
+    references.reserve(kMeasured);
+    for (int i = 0; i < kMeasured; ++i) references.push_back("M" + std::to_string(i));
+    double seconds = 0;
+    auto placeAll = [&] {
+      sPlaceRequest request = Session::Request({});
+      for (int i = 0; i < prior; ++i) {
+        request.referenceNumber = "P" + std::to_string(i);
+        session.api->PlaceOrder(script, request, nullptr);
       }
+      const auto start = Clock::now();
+      for (int i = 0; i < kMeasured; ++i) {
+        request.referenceNumber = references[static_cast<size_t>(i)];
+        session.api->PlaceOrder(script, request, nullptr);
+      }
+      seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    size_t queueMax = 0;
+    if (fromStrategyThread) {
+      std::atomic<bool> done{false};
+      std::thread strategy([&] {
+        placeAll();
+        done = true;
+      });
+      while (!done.load()) {
+        queueMax = std::max(queueMax, ui.PendingTasks());
+        if (ui.Pump(1024) == 0) ui.WaitForTasks(std::chrono::milliseconds(1));
+      }
+      strategy.join();
+    } else {
+      placeAll();
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    while (ui.Pump(1u << 20) != 0) {
+    }
     state.SetIterationTime(seconds);
-    state.counters["overall_per_s"] = kOrders / seconds;
-    state.counters["first_1k_per_s"] = first;
-    state.counters["last_1k_per_s"] = last;
-    state.counters["last_over_first"] = last / first;
-    if (session.api->ApiOrderCount() != size_t{kOrders}) state.SkipWithError("orders lost");
+    state.counters["placements_per_s"] = kMeasured / seconds;
+    state.counters["ui_queue_max"] = static_cast<double>(queueMax);
+    const size_t total = static_cast<size_t>(prior) + kMeasured;
+    if (session.api->ApiOrderCount() != total || script->ordersWindow.Rows().size() != total)
+      state.SkipWithError("orders lost");
   }
 }
-BENCHMARK(BM_PlaceOneMillion)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Place)
+    ->ArgNames({"prior", "strategy_thread"})
+    ->Args({1000, 1})
+    ->Args({1000000, 1})
+    ->Args({1000, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Updates of 10,000 orders, round after round, into the order manager.
 void BM_UpdateIngestion(benchmark::State& state) {
