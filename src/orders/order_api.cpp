@@ -127,12 +127,8 @@ void COrderApi::Beep() const {
 
 std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_view what,
                                                std::string* name) {
-  const std::string call(what);
-  if (!script) {
-    Message(
-        Format("ZintApi -- %s called without an API script handle, nothing done", call.c_str()));
-    return nullptr;
-  }
+  // A null handle is no script at all: nothing to do and nothing to say.
+  if (!script) return nullptr;
   {
     std::lock_guard lock(m_manager.Mutex());
     const auto it = m_scripts.find(script);
@@ -142,7 +138,7 @@ std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_v
     }
   }
   Message(Format("ZintApi -- %s called with a handle that is not an open API script, nothing done",
-                 call.c_str()));
+                 std::string(what).c_str()));
   return nullptr;
 }
 
