@@ -7,6 +7,7 @@
 #include <ctime>
 #include <limits>
 #include <map>
+#include <utility>
 
 #include "base/format.h"
 #include "base/time_format.h"
@@ -115,14 +116,17 @@ bool COrderApi::OrderCallsOff() const {
   return m_cb.HostAppName() == "kovo_trader_now";
 }
 
-void COrderApi::Beep() const {
-  // The switch is read here; only the sound itself belongs to the UI thread,
-  // and nobody needs to wait for it.
-  if (m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) {
-    m_cb.Ui().Post([alive = m_cb.AliveToken()] {
-      if (const auto cb = alive.lock()) (*cb)->Dlgs().MessageBeep(0);
-    });
+void COrderApi::Beep(const std::shared_ptr<sApiScript>& script) {
+  // The switch is read now; the sound belongs to the UI thread, and nobody
+  // needs to wait for it.
+  if (!m_cb.beepAlerts || !m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) return;
+  bool post = false;
+  {
+    std::lock_guard lock(m_manager.Mutex());
+    ++script->pendingBeeps;
+    post = !std::exchange(script->drainQueued, true);
   }
+  DeliverRows(script, post);
 }
 
 std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_view what,
@@ -228,20 +232,37 @@ void COrderApi::ShowRow(sApiScript& script, sApiOrderInfo* record, bool hold, bo
   }
 }
 
-void COrderApi::InsertRow(const std::shared_ptr<sApiScript>& script, sApiOrderInfo* record,
-                          bool hold, bool beep) {
+bool COrderApi::QueueRowLocked(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep) {
+  script.pendingRows.push_back({record, hold, beep});
+  return !std::exchange(script.drainQueued, true);
+}
+
+void COrderApi::DeliverRows(const std::shared_ptr<sApiScript>& script, bool post) {
   UiThread& ui = m_cb.Ui();
   if (ui.IsUiThread()) {
-    ShowRow(*script, record, hold, beep);
+    DrainRows(*script);
     return;
   }
+  if (!post) return;
   // Callers on other threads do not wait for the window: a round trip per
-  // order would bound a busy caller by the UI thread's wake-ups. The record
-  // lives as long as the order API, the script as long as the task.
-  ui.Post([self = weak_from_this(), script, record, hold, beep] {
-    if (const std::shared_ptr<COrderApi> api = self.lock())
-      api->ShowRow(*script, record, hold, beep);
+  // order would bound a busy caller by the UI thread's wake-ups. The records
+  // live as long as the order API, the script as long as the task.
+  ui.Post([self = weak_from_this(), script] {
+    if (const std::shared_ptr<COrderApi> api = self.lock()) api->DrainRows(*script);
   });
+}
+
+void COrderApi::DrainRows(sApiScript& script) {
+  std::vector<sApiScript::sPendingRow> rows;
+  int32_t beeps = 0;
+  {
+    std::lock_guard lock(m_manager.Mutex());
+    rows.swap(script.pendingRows);
+    beeps = std::exchange(script.pendingBeeps, 0);
+    script.drainQueued = false;
+  }
+  for (const sApiScript::sPendingRow& row : rows) ShowRow(script, row.record, row.hold, row.beep);
+  for (int32_t i = 0; i < beeps; ++i) m_cb.Dlgs().MessageBeep(0);
 }
 
 void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
@@ -365,9 +386,6 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
     // Held orders wait in the window for the user.
     record->awaitingConfirmation = !autoPlaced;
 
-    // The order's beep goes with its row.
-    InsertRow(script, record.get(), !autoPlaced, true);
-
     if (autoPlaced) {
       const std::string tag = TagText(record->tag);
       char error[kHostErrorCap] = {};
@@ -389,14 +407,19 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
       if (!placed) Error(HostError(error));
     }
 
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(record.get());
       sReferenceUse& use = script->references[request.referenceNumber];
       use.reserved = false;
       if (!use.firstNewOrder) use.firstNewOrder = record.get();
+      // The row joins the window in the order the script's actions are kept;
+      // the order's beep goes with its row.
+      post = QueueRowLocked(*script, record.get(), !autoPlaced, true);
       m_apiOrders.push_back(std::move(record));
     }
+    DeliverRows(script, post);
   }
 }
 
@@ -498,15 +521,17 @@ void COrderApi::ModifyOrder(sApiScript* handle, const sModifyRequest& request,
     record->entry->quantity = quantity;
     record->entry->disclosedQuantity = disclosed;
     sApiOrderInfo* raw = record.get();
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[request.referenceNumber];
+      post = QueueRowLocked(*script, raw, false, false);
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(script, raw, false, false);
+    DeliverRows(script, post);
   }();
-  Beep();
+  Beep(script);
 }
 
 void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber,
@@ -561,15 +586,17 @@ void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber
     record->orderNumber = found.orderNumber;
     record->time = TimeNow();
     sApiOrderInfo* raw = record.get();
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[reference];
+      post = QueueRowLocked(*script, raw, false, false);
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(script, raw, false, false);
+    DeliverRows(script, post);
   }();
-  Beep();
+  Beep(script);
 }
 
 sOrderStatus COrderApi::GetOrderStatus(sApiScript* handle, std::string_view referenceNumber) {
