@@ -49,6 +49,9 @@ struct sApiOrderInfo {
 
 // The "%ld" text a tag travels as.
 std::string TagText(int32_t tag);
+inline constexpr size_t kTagTextCap = 12;  // "-2147483648" and its NUL
+// The same text, NUL-terminated, in a caller's buffer, without an allocation.
+std::string_view TagChars(int32_t tag, char (&out)[kTagTextCap]);
 // A fresh tag; never 0.
 int32_t NextOrderTag();
 
