@@ -102,6 +102,8 @@ class COrderApi final : public CSessionModule, public std::enable_shared_from_th
  private:
   struct sFound;
   std::shared_ptr<sApiScript> Resolve(sApiScript* script, std::string_view what, std::string* name);
+  // The message for a handle that is not (or no longer) an open script.
+  void StaleHandle(std::string_view what) const;
   bool OrderCallsOff() const;
   bool FindOrderLocked(const sApiScript& script, const std::string& name,
                        std::string_view referenceNumber, sFound& found) const;
