@@ -42,6 +42,10 @@ bench: bootstrap
 	./build/release/bench/codec_bench --benchmark_min_time=1
 	./build/release/bench/tick_bench
 	./build/release/bench/startup_bench
+# Placements/s from a strategy thread at 1k and 1M prior actions, updates/s,
+# status look-ups/s from 8 threads; then sort wall time at 100k and 1M rows.
+	./build/release/bench/order_bench
+	./build/release/bench/list_bench --benchmark_filter=BM_Sort
 
 tsan: bootstrap
 	cmake --preset tsan

@@ -313,9 +313,8 @@ void CApiOrderDetailsDlg::Refresh() {
     std::lock_guard lock(m_manager->Mutex());
     for (sApiOrderInfo* record : m_rows) {
       if (record->action != kActionNewOrder || !record->entry) continue;
-      const std::string key = COrderManager::Key(
+      const std::vector<std::string>* numbers = m_manager->OrderNumbersLocked(
           FieldText(record->entry->strategy, sizeof record->entry->strategy), record->tag);
-      const std::vector<std::string>* numbers = m_manager->OrderNumbersLocked(key);
       if (numbers && !numbers->empty()) record->orderNumber = numbers->front();
     }
   }

@@ -1,5 +1,6 @@
 #include "orders/order_api.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +8,8 @@
 #include <ctime>
 #include <limits>
 #include <map>
+#include <shared_mutex>
+#include <utility>
 
 #include "base/format.h"
 #include "base/time_format.h"
@@ -55,22 +58,76 @@ int32_t ValidityCode(std::string_view text) {
   return 0;
 }
 
+// The list holds the segment when it holds "<segment>".
+bool InAutoPlacementList(std::string_view list, std::string_view segment) {
+  for (size_t at = list.find(segment); at != std::string_view::npos;
+       at = list.find(segment, at + 1)) {
+    const size_t after = at + segment.size();
+    if (at > 0 && list[at - 1] == '<' && after < list.size() && list[after] == '>') return true;
+  }
+  return false;
+}
+
 std::string HostError(const char* text) {
   return std::string(text, strnlen(text, kHostErrorCap));
 }
 
 }  // namespace
 
-int32_t PriceUnits(double price, int32_t precision, double multiplier, std::string* text) {
-  // A precision the printf family would not honour is read as none.
-  const int32_t digits = precision < 0 ? 0 : (precision > 15 ? 15 : precision);
-  std::string printed = Format("%.*lf", static_cast<int>(digits), price);
-  const double value = std::strtod(printed.c_str(), nullptr);
-  if (text) *text = std::move(printed);
-  const double scale = std::pow(10.0, digits);
-  const double k = std::trunc(multiplier / scale);
+namespace {
+
+constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The rule in floating point, on the value the printed text reads back as.
+int32_t UnitsOfValue(double value, double scale, double k) {
   const double units = std::floor(value * scale * k + 0.5);
   if (!(units <= 2147483647.0) || units < -2147483648.0) return -1;
+  return static_cast<int32_t>(units);
+}
+
+}  // namespace
+
+int32_t PriceUnits(double price, int32_t precision, double multiplier, std::string* text) {
+  // A precision the printf family would not honour is read as none.
+  const int digits = precision < 0 ? 0 : (precision > 15 ? 15 : precision);
+  // Fixed notation of a double needs at most 309 integer digits, a sign, a
+  // point and the decimals; to_chars prints exactly what "%.*lf" prints.
+  char printed[340];
+  const char* end =
+      std::to_chars(printed, printed + sizeof printed, price, std::chars_format::fixed, digits).ptr;
+  if (text) text->assign(printed, static_cast<size_t>(end - printed));
+  if (!std::isfinite(price)) return -1;  // nan and inf read back as themselves: never units
+  const double scale = kPow10[digits];
+  const double k = std::trunc(multiplier / scale);
+
+  // The text is M / 10^digits for a whole number M. In doubles the rule is
+  // floor(M x k (1 + e) + 0.5) with |e| < 4e-16, which is exactly M x k while
+  // that is within the 32-bit range, and outside it on both sides together;
+  // so whole numbers give the same answer without reading the text back.
+  int64_t whole = 0;
+  int significant = 0;
+  bool exact = std::fabs(k) <= 2147483648.0;
+  const char* at = printed;
+  const bool negative = *at == '-';
+  if (negative) ++at;
+  for (; at != end && exact; ++at) {
+    if (*at == '.' || (whole == 0 && *at == '0')) continue;
+    if (++significant > 18) {
+      exact = false;
+      break;
+    }
+    whole = whole * 10 + (*at - '0');
+  }
+  if (!exact) {
+    // Past 18 digits or a wild multiplier: the rule itself, on the text's value.
+    double value = 0;
+    std::from_chars(printed, end, value, std::chars_format::fixed);
+    return UnitsOfValue(value, scale, k);
+  }
+  int64_t units = 0;
+  if (__builtin_mul_overflow(negative ? -whole : whole, static_cast<int64_t>(k), &units)) return -1;
+  if (units > 2147483647 || units < -2147483648LL) return -1;
   return static_cast<int32_t>(units);
 }
 
@@ -99,7 +156,7 @@ void COrderApi::StopWatchers() {
 }
 
 size_t COrderApi::ApiOrderCount() const {
-  std::lock_guard lock(m_manager.Mutex());
+  std::shared_lock lock(m_manager.Mutex());
   return m_apiOrders.size();
 }
 
@@ -115,34 +172,37 @@ bool COrderApi::OrderCallsOff() const {
   return m_cb.HostAppName() == "kovo_trader_now";
 }
 
-void COrderApi::Beep() const {
-  // The switch is read here; only the sound itself belongs to the UI thread,
-  // and nobody needs to wait for it.
-  if (m_cb.beepAlerts && m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) {
-    m_cb.Ui().Post([alive = m_cb.AliveToken()] {
-      if (const auto cb = alive.lock()) (*cb)->Dlgs().MessageBeep(0);
-    });
+void COrderApi::Beep(const std::shared_ptr<sApiScript>& script) {
+  // The switch is read now; the sound belongs to the UI thread, and nobody
+  // needs to wait for it.
+  if (!m_cb.beepAlerts || !m_cb.beepAlerts->IsBeepOn("Zint Api Orders")) return;
+  bool post = false;
+  {
+    std::lock_guard lock(m_manager.Mutex());
+    ++script->pendingBeeps;
+    post = !std::exchange(script->drainQueued, true);
   }
+  DeliverRows(script, post);
+}
+
+void COrderApi::StaleHandle(std::string_view what) const {
+  Message(Format("ZintApi -- %s called with a handle that is not an open API script, nothing done",
+                 std::string(what).c_str()));
 }
 
 std::shared_ptr<sApiScript> COrderApi::Resolve(sApiScript* script, std::string_view what,
                                                std::string* name) {
-  const std::string call(what);
-  if (!script) {
-    Message(
-        Format("ZintApi -- %s called without an API script handle, nothing done", call.c_str()));
-    return nullptr;
-  }
+  // A null handle is no script at all: nothing to do and nothing to say.
+  if (!script) return nullptr;
   {
-    std::lock_guard lock(m_manager.Mutex());
+    std::shared_lock lock(m_manager.Mutex());
     const auto it = m_scripts.find(script);
     if (it != m_scripts.end()) {
       *name = it->second->name;
       return it->second;
     }
   }
-  Message(Format("ZintApi -- %s called with a handle that is not an open API script, nothing done",
-                 call.c_str()));
+  StaleHandle(what);
   return nullptr;
 }
 
@@ -150,7 +210,7 @@ intptr_t COrderApi::CreateOrdersWindow(intptr_t scriptParam) {
   const auto* key = reinterpret_cast<const sApiScript*>(scriptParam);
   std::shared_ptr<sApiScript> script;
   {
-    std::lock_guard lock(m_manager.Mutex());
+    std::shared_lock lock(m_manager.Mutex());
     const auto it = m_scripts.find(key);
     if (it != m_scripts.end()) script = it->second;
   }
@@ -232,43 +292,74 @@ void COrderApi::ShowRow(sApiScript& script, sApiOrderInfo* record, bool hold, bo
   }
 }
 
-void COrderApi::InsertRow(const std::shared_ptr<sApiScript>& script, sApiOrderInfo* record,
-                          bool hold, bool beep) {
+bool COrderApi::QueueRowLocked(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep) {
+  script.pendingRows.push_back({record, hold, beep});
+  return !std::exchange(script.drainQueued, true);
+}
+
+void COrderApi::DeliverRows(const std::shared_ptr<sApiScript>& script, bool post) {
   UiThread& ui = m_cb.Ui();
   if (ui.IsUiThread()) {
-    ShowRow(*script, record, hold, beep);
+    DrainRows(*script);
     return;
   }
+  if (!post) return;
   // Callers on other threads do not wait for the window: a round trip per
-  // order would bound a busy caller by the UI thread's wake-ups. The record
-  // lives as long as the order API, the script as long as the task.
-  ui.Post([self = weak_from_this(), script, record, hold, beep] {
-    if (const std::shared_ptr<COrderApi> api = self.lock())
-      api->ShowRow(*script, record, hold, beep);
+  // order would bound a busy caller by the UI thread's wake-ups. The records
+  // live as long as the order API, the script as long as the task.
+  ui.Post([self = weak_from_this(), script] {
+    if (const std::shared_ptr<COrderApi> api = self.lock()) api->DrainRows(*script);
   });
+}
+
+void COrderApi::DrainRows(sApiScript& script) {
+  std::vector<sApiScript::sPendingRow> rows;
+  int32_t beeps = 0;
+  {
+    std::lock_guard lock(m_manager.Mutex());
+    rows.swap(script.pendingRows);
+    beeps = std::exchange(script.pendingBeeps, 0);
+    script.drainQueued = false;
+  }
+  for (const sApiScript::sPendingRow& row : rows) ShowRow(script, row.record, row.hold, row.beep);
+  for (int32_t i = 0; i < beeps; ++i) m_cb.Dlgs().MessageBeep(0);
 }
 
 void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
                            const sStrategyTexts* strategy) {
-  if (OrderCallsOff()) return;
+  if (OrderCallsOff() || !handle) return;
+  std::shared_ptr<sApiScript> script;
   std::string name;
-  const std::shared_ptr<sApiScript> script =
-      Resolve(handle, strategy ? "zint_Placeorder_Stg" : "zint_Placeorder", &name);
-  if (!script) return;
+  sReferenceUse* use = nullptr;  // stays valid: the index never moves or drops a reserved entry
+  bool active = false;
+  {
+    // The handle, its state and the number in one pass; the number is
+    // reserved now so that two callers with one number cannot both pass.
+    std::lock_guard lock(m_manager.Mutex());
+    const auto it = m_scripts.find(handle);
+    if (it != m_scripts.end()) {
+      script = it->second;
+      name = script->name;
+      active = script->active;
+      if (active) {
+        const auto [entry, added] = script->references.try_emplace(request.referenceNumber);
+        if (added) {
+          entry->second.reserved = true;
+          use = &entry->second;
+        }
+      }
+    }
+  }
+  if (!script) {
+    StaleHandle(strategy ? "zint_Placeorder_Stg" : "zint_Placeorder");
+    return;
+  }
   const char* n = name.c_str();
-  if (!script->active) {
+  if (!active) {
     Message(Format("ZintApi %s -- is not active to place order", n));
     return;
   }
-  bool duplicate = false;
-  {
-    // Reserved now so that two callers with one number cannot both pass.
-    std::lock_guard lock(m_manager.Mutex());
-    const auto [use, added] = script->references.try_emplace(request.referenceNumber);
-    if (added) use->second.reserved = true;
-    duplicate = !added;
-  }
-  if (duplicate) {
+  if (!use) {
     Message(
         Format("ZintApi %s -- Unique Reference number is already present, can not place order", n));
     return;
@@ -279,23 +370,23 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
     auto refuse = [&](const std::string& text) {
       {
         std::lock_guard lock(m_manager.Mutex());
-        const auto use = script->references.find(std::string_view(request.referenceNumber));
-        if (use != script->references.end() && !use->second.firstNewOrder)
-          script->references.erase(use);
+        const auto entry = script->references.find(std::string_view(request.referenceNumber));
+        if (entry != script->references.end() && !entry->second.firstNewOrder)
+          script->references.erase(entry);
       }
       Message(text);
     };
     char segmentText[KOVO_ORDER_TEXT_LEN] = {};
     if (host.convertExchange) {
       host.convertExchange(request.exchange.c_str(), segmentText, sizeof segmentText);
+      segmentText[sizeof segmentText - 1] = '\0';
     }
-    const std::string segment(FieldText(segmentText, sizeof segmentText));
+    const std::string_view segment = FieldText(segmentText, sizeof segmentText);
     if (segment.empty()) {
       refuse(Format("ZintApi %s -- Exchange is not valid to place order", n));
       return;
     }
-    const std::string& auto_exchanges = m_cb.session.autoPlacementExchanges;
-    const bool autoPlaced = auto_exchanges.find("<" + segment + ">") != std::string::npos;
+    const bool autoPlaced = InAutoPlacementList(m_cb.session.autoPlacementExchanges, segment);
     if ((segment == "mcx_fo" || segment == "mcx_sx") && !autoPlaced) {
       refuse(Format("ZintApi %s -- %s exchange is not allowed to place api order", n,
                     request.exchange.c_str()));
@@ -303,8 +394,7 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
     }
     sScripDetails details{};
     if (!host.getScripDetailsFromTradSymbol ||
-        !host.getScripDetailsFromTradSymbol(segment.c_str(), request.tradingSymbol.c_str(),
-                                            &details)) {
+        !host.getScripDetailsFromTradSymbol(segmentText, request.tradingSymbol.c_str(), &details)) {
       refuse(Format("ZintApi %s -- %s scrip is not valid to place order", n,
                     request.tradingSymbol.c_str()));
       return;
@@ -363,29 +453,27 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
               sizeof entry.clientAccount);
     const std::string_view token =
         FieldText(details.texts[KOVO_SCRIP_TOKEN], sizeof details.texts[KOVO_SCRIP_TOKEN]);
-    std::string key = segment;
-    key.append(1, '|').append(token);
+    std::string key;
+    key.reserve(segment.size() + 1 + token.size());
+    key.append(segment).append(1, '|').append(token);
     CopyField(key, entry.scripKey, sizeof entry.scripKey);
     // Held orders wait in the window for the user.
     record->awaitingConfirmation = !autoPlaced;
 
-    // The order's beep goes with its row.
-    InsertRow(script, record.get(), !autoPlaced, true);
-
     if (autoPlaced) {
-      const std::string tag = TagText(record->tag);
+      char tagText[kTagTextCap];
+      const char* tag = TagChars(record->tag, tagText).data();
       char error[kHostErrorCap] = {};
       int32_t placed = 1;
       if (host.placeOrder2Algo) {
-        placed =
-            host.placeOrder2Algo(&entry, tag.c_str(), transactionType, "0", error, sizeof error);
+        placed = host.placeOrder2Algo(&entry, tag, transactionType, "0", error, sizeof error);
       } else if (strategy && host.placeOrder2Stg) {
-        placed = host.placeOrder2Stg(&entry, tag.c_str(), transactionType, strategy->text1.c_str(),
+        placed = host.placeOrder2Stg(&entry, tag, transactionType, strategy->text1.c_str(),
                                      strategy->text2.c_str(), strategy->text3.c_str(), error,
                                      sizeof error);
       } else if (!strategy && host.placeOrder2) {
-        placed = host.placeOrder2(&entry, tag.c_str(), transactionType, nullptr, nullptr, nullptr,
-                                  error, sizeof error);
+        placed = host.placeOrder2(&entry, tag, transactionType, nullptr, nullptr, nullptr, error,
+                                  sizeof error);
       } else {
         Error("Exe is not compatible with api orders");
         placed = 1;
@@ -393,14 +481,18 @@ void COrderApi::PlaceOrder(sApiScript* handle, const sPlaceRequest& request,
       if (!placed) Error(HostError(error));
     }
 
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(record.get());
-      sReferenceUse& use = script->references[request.referenceNumber];
-      use.reserved = false;
-      if (!use.firstNewOrder) use.firstNewOrder = record.get();
+      use->reserved = false;
+      if (!use->firstNewOrder) use->firstNewOrder = record.get();
+      // The row joins the window in the order the script's actions are kept;
+      // the order's beep goes with its row.
+      post = QueueRowLocked(*script, record.get(), !autoPlaced, true);
       m_apiOrders.push_back(std::move(record));
     }
+    DeliverRows(script, post);
   }
 }
 
@@ -409,8 +501,7 @@ bool COrderApi::FindOrderLocked(const sApiScript& script, const std::string& nam
   const auto use = script.references.find(referenceNumber);
   if (use == script.references.end() || !use->second.firstNewOrder) return false;
   found.order = use->second.firstNewOrder;
-  const std::vector<std::string>* numbers =
-      m_manager.OrderNumbersLocked(COrderManager::Key(name, found.order->tag));
+  const std::vector<std::string>* numbers = m_manager.OrderNumbersLocked(name, found.order->tag);
   if (!numbers || numbers->empty()) return true;
   found.numbered = true;
   found.orderNumber = numbers->front();
@@ -438,7 +529,7 @@ void COrderApi::ModifyOrder(sApiScript* handle, const sModifyRequest& request,
     sFound found;
     bool known = false;
     {
-      std::lock_guard lock(m_manager.Mutex());
+      std::shared_lock lock(m_manager.Mutex());
       known = FindOrderLocked(*script, name, request.referenceNumber, found);
     }
     if (!known) return;
@@ -502,15 +593,17 @@ void COrderApi::ModifyOrder(sApiScript* handle, const sModifyRequest& request,
     record->entry->quantity = quantity;
     record->entry->disclosedQuantity = disclosed;
     sApiOrderInfo* raw = record.get();
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[request.referenceNumber];
+      post = QueueRowLocked(*script, raw, false, false);
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(script, raw, false, false);
+    DeliverRows(script, post);
   }();
-  Beep();
+  Beep(script);
 }
 
 void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber,
@@ -531,7 +624,7 @@ void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber
     sFound found;
     bool known = false;
     {
-      std::lock_guard lock(m_manager.Mutex());
+      std::shared_lock lock(m_manager.Mutex());
       known = FindOrderLocked(*script, name, reference, found);
     }
     if (!known) return;
@@ -565,34 +658,48 @@ void COrderApi::CancelOrder(sApiScript* handle, std::string_view referenceNumber
     record->orderNumber = found.orderNumber;
     record->time = TimeNow();
     sApiOrderInfo* raw = record.get();
+    bool post = false;
     {
       std::lock_guard lock(m_manager.Mutex());
       script->orders.push_back(raw);
       script->references[reference];
+      post = QueueRowLocked(*script, raw, false, false);
       m_otherActions.push_back(std::move(record));
     }
-    InsertRow(script, raw, false, false);
+    DeliverRows(script, post);
   }();
-  Beep();
+  Beep(script);
 }
 
 sOrderStatus COrderApi::GetOrderStatus(sApiScript* handle, std::string_view referenceNumber) {
   sOrderStatus result;
-  if (OrderCallsOff()) return result;
+  if (OrderCallsOff() || !handle) return result;
   std::string name;
-  const std::shared_ptr<sApiScript> script = Resolve(handle, "zint_GetOrderStatus", &name);
-  if (!script) return result;
+  sFound found;
+  bool known = false;
+  bool active = false;
+  {
+    // One shared pass: the handle, its state and the order's books; the
+    // script is held alive by the map while the lock is held.
+    std::shared_lock lock(m_manager.Mutex());
+    const auto it = m_scripts.find(handle);
+    if (it == m_scripts.end()) {
+      lock.unlock();
+      StaleHandle("zint_GetOrderStatus");
+      return result;
+    }
+    const sApiScript& script = *it->second;
+    name = script.name;
+    active = script.active;
+    if (active) known = FindOrderLocked(script, name, referenceNumber, found);
+  }
   const char* n = name.c_str();
-  const std::string reference(referenceNumber);
-  if (!script->active) {
+  if (!active) {
     Message(Format("ZintApi %s -- is not active to give the status of the order", n));
     return result;
   }
-  sFound found;
-  {
-    std::lock_guard lock(m_manager.Mutex());
-    if (!FindOrderLocked(*script, name, reference, found)) return result;
-  }
+  if (!known) return result;
+  const std::string reference(referenceNumber);
   if (!found.numbered) {
     Error(
         Format("ZintApi %s -- can not get status of order,  %s reference numbered order, Kovo "
@@ -611,7 +718,7 @@ sOrderStatus COrderApi::GetOrderStatus(sApiScript* handle, std::string_view refe
                n, reference.c_str(), found.orderNumber.c_str()));
     return result;
   }
-  result.status = found.state.status;
+  result.status = std::move(found.state.status);
   result.found = true;
   result.filledQuantity = found.state.filledQuantity;
   result.averagePrice = found.state.averagePrice / details.priceMultiplier;

@@ -102,15 +102,24 @@ class COrderApi final : public CSessionModule, public std::enable_shared_from_th
  private:
   struct sFound;
   std::shared_ptr<sApiScript> Resolve(sApiScript* script, std::string_view what, std::string* name);
+  // The message for a handle that is not (or no longer) an open script.
+  void StaleHandle(std::string_view what) const;
   bool OrderCallsOff() const;
   bool FindOrderLocked(const sApiScript& script, const std::string& name,
                        std::string_view referenceNumber, sFound& found) const;
   void Message(std::string_view text) const;
   void Error(std::string_view text) const;
-  void Beep() const;
-  // Adds the order's row (and beeps for a new order) on the UI thread.
-  void InsertRow(const std::shared_ptr<sApiScript>& script, sApiOrderInfo* record, bool hold,
-                 bool beep);
+  // The beep of a modification or cancellation, when the switch is on.
+  void Beep(const std::shared_ptr<sApiScript>& script);
+  // Queues a row for the script's window (and the beep of a new order); the
+  // caller holds the manager's lock. True when a drain must be handed to the
+  // UI thread once the lock is released.
+  static bool QueueRowLocked(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep);
+  // After the lock: on the UI thread the queued rows go in at once,
+  // elsewhere one drain task is posted when `post` says so.
+  void DeliverRows(const std::shared_ptr<sApiScript>& script, bool post);
+  // UI thread: every queued row into the window, in queue order.
+  void DrainRows(sApiScript& script);
   void ShowRow(sApiScript& script, sApiOrderInfo* record, bool hold, bool beep);
 
   CControlBlock& m_cb;

@@ -82,6 +82,9 @@ sApiScript* Handle(kovo::sApiScript* script) {
 
 extern "C" {
 
+// A null script handle makes every order call a no-op that reports nothing;
+// the order API is not even looked up for it.
+
 KOVO_PLUGIN_API sApiScript* zint_GetApiScript(sApiScript* existing, const char* scriptName) {
   try {
     const auto api = Api();
@@ -93,6 +96,7 @@ KOVO_PLUGIN_API sApiScript* zint_GetApiScript(sApiScript* existing, const char* 
 }
 
 KOVO_PLUGIN_API sApiScript* zint_deleteApiScript(sApiScript* script) {
+  if (!script) return nullptr;
   try {
     if (const auto api = Api()) api->DeleteApiScript(Script(script));
   } catch (...) {
@@ -107,6 +111,7 @@ KOVO_PLUGIN_API void zint_Placeorder(sApiScript* script, const char* transaction
                                      const char* orderType, int32_t quantity, double price,
                                      double triggerPrice, int32_t disclosedQuantity,
                                      const char* productType, const char* clientId) {
+  if (!script) return;
   try {
     if (const auto api = Api()) {
       api->PlaceOrder(Script(script),
@@ -124,6 +129,7 @@ KOVO_PLUGIN_API void zint_Modifyorder(sApiScript* script, const char* referenceN
                                       const char* validity, const char* orderType, int32_t quantity,
                                       double price, double triggerPrice,
                                       int32_t disclosedQuantity) {
+  if (!script) return;
   try {
     if (const auto api = Api()) {
       api->ModifyOrder(Script(script),
@@ -137,6 +143,7 @@ KOVO_PLUGIN_API void zint_Modifyorder(sApiScript* script, const char* referenceN
 }
 
 KOVO_PLUGIN_API void zint_CancelOrder(sApiScript* script, const char* referenceNumber) {
+  if (!script) return;
   try {
     if (const auto api = Api()) api->CancelOrder(Script(script), Text(referenceNumber), nullptr);
   } catch (...) {
@@ -149,6 +156,7 @@ KOVO_PLUGIN_API void zint_GetOrderStatus(sApiScript* script, const char* referen
                                          int32_t* filledQuantity, double* averagePrice) {
   try {
     CopyOut("Order Not found", status, statusCapacity);
+    if (!script) return;
     const auto api = Api();
     if (!api) return;
     const kovo::sOrderStatus result = api->GetOrderStatus(Script(script), Text(referenceNumber));
@@ -173,6 +181,7 @@ KOVO_PLUGIN_API void zint_Placeorder_Stg(sApiScript* script, const char* transac
                                          const char* productType, const char* clientId,
                                          const char* strategyText1, const char* strategyText2,
                                          const char* strategyText3) {
+  if (!script) return;
   try {
     if (const auto api = Api()) {
       const kovo::sStrategyTexts texts{Text(strategyText1), Text(strategyText2),
@@ -192,6 +201,7 @@ KOVO_PLUGIN_API void zint_Modifyorder_Stg(sApiScript* script, const char* refere
                                           const char* validity, const char* orderType,
                                           int32_t quantity, double price, double triggerPrice,
                                           int32_t disclosedQuantity, const char* strategyText) {
+  if (!script) return;
   try {
     if (const auto api = Api()) {
       const kovo::sStrategyTexts texts{Text(strategyText), {}, {}};
@@ -207,6 +217,7 @@ KOVO_PLUGIN_API void zint_Modifyorder_Stg(sApiScript* script, const char* refere
 
 KOVO_PLUGIN_API void zint_CancelOrder_Stg(sApiScript* script, const char* referenceNumber,
                                           const char* strategyText) {
+  if (!script) return;
   try {
     if (const auto api = Api()) {
       const kovo::sStrategyTexts texts{Text(strategyText), {}, {}};

@@ -1,5 +1,6 @@
 #include "orders/order_manager.h"
 
+#include <cstring>
 #include <string>
 
 #include "base/number.h"
@@ -14,6 +15,33 @@ bool FieldView(const wmp_msg* message, int32_t field, std::string_view& out) {
   out = std::string_view(static_cast<const char*>(value.data), static_cast<size_t>(value.length));
   return true;
 }
+
+// "%s|%s" of two texts, on the stack when short.
+class CKeyBuffer {
+ public:
+  CKeyBuffer(std::string_view left, std::string_view right) {
+    const size_t size = left.size() + 1 + right.size();
+    char* out = m_local;
+    if (size > sizeof m_local) {
+      m_heap.resize(size);
+      out = m_heap.data();
+    }
+    // An empty view may have no data at all.
+    if (!left.empty()) std::memcpy(out, left.data(), left.size());
+    out[left.size()] = '|';
+    if (!right.empty()) std::memcpy(out + left.size() + 1, right.data(), right.size());
+    m_view = std::string_view(out, size);
+  }
+  CKeyBuffer(const CKeyBuffer&) = delete;
+  CKeyBuffer& operator=(const CKeyBuffer&) = delete;
+  std::string_view View() const { return m_view; }
+  std::string String() const { return std::string(m_view); }
+
+ private:
+  char m_local[96];
+  std::string m_heap;
+  std::string_view m_view;
+};
 
 int32_t Integer(const wmp_msg* message, int32_t field) {
   std::string_view text;
@@ -91,28 +119,42 @@ void COrderManager::Receive(const wmp_msg* message) {
   const int32_t filled = Integer(message, kFieldFilledQuantity);
   const int32_t average = Integer(message, kFieldAveragePrice);
 
-  std::string key;
-  key.reserve(script.size() + 1 + tag.size());
-  key.append(script).append(1, '|').append(tag);
+  // The key "%s|%s" of script name and tag, built on the stack for the usual
+  // short names.
+  CKeyBuffer key(script, tag);
 
   std::lock_guard lock(m_mutex);
-  auto list = m_orderNumbers.find(std::string_view(key));
-  if (list == m_orderNumbers.end()) list = m_orderNumbers.try_emplace(std::move(key)).first;
-  list->second.emplace_back(number);
-  auto state = m_states.find(number);
-  if (state == m_states.end()) state = m_states.try_emplace(std::string(number)).first;
-  sOrderParams& params = state->second;
-  params.status.assign(status);
-  params.legCode.assign(legCode);
-  params.exchange.assign(exchange);
-  params.token.assign(token);
-  params.filledQuantity = filled;
-  params.averagePrice = average;
+  auto list = m_orderNumbers.find(key.View());
+  if (list == m_orderNumbers.end()) list = m_orderNumbers.try_emplace(key.String()).first;
+  sNumbers& entry = list->second;
+  sOrderParams* params = nullptr;
+  if (entry.lastState && entry.numbers.back() == number) {
+    params = entry.lastState;
+  } else {
+    auto state = m_states.find(number);
+    if (state == m_states.end()) state = m_states.try_emplace(std::string(number)).first;
+    params = &state->second;
+  }
+  entry.numbers.emplace_back(number);
+  entry.lastState = params;
+  params->status.assign(status);
+  params->legCode.assign(legCode);
+  params->exchange.assign(exchange);
+  params->token.assign(token);
+  params->filledQuantity = filled;
+  params->averagePrice = average;
 }
 
 const std::vector<std::string>* COrderManager::OrderNumbersLocked(std::string_view key) const {
   const auto it = m_orderNumbers.find(key);
-  return it == m_orderNumbers.end() ? nullptr : &it->second;
+  return it == m_orderNumbers.end() ? nullptr : &it->second.numbers;
+}
+
+const std::vector<std::string>* COrderManager::OrderNumbersLocked(std::string_view scriptName,
+                                                                  int32_t tag) const {
+  char digits[kTagTextCap];
+  const CKeyBuffer key(scriptName, TagChars(tag, digits));
+  return OrderNumbersLocked(key.View());
 }
 
 const sOrderParams* COrderManager::StateLocked(std::string_view orderNumber) const {

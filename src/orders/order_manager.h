@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -30,8 +31,9 @@ inline constexpr int32_t kFieldAveragePrice = 10322;
 
 // Follows the host's order updates of every API script: which host order
 // numbers belong to each API order (script name and tag) and the latest
-// state of each host order. One lock guards these maps and the scripts'
-// order arrays; it is never held across a host call.
+// state of each host order. One reader-writer lock guards these maps and the
+// scripts' order arrays: look-ups share it, changes hold it alone. It is
+// never held across a host call.
 class COrderManager {
  public:
   COrderManager();
@@ -49,10 +51,13 @@ class COrderManager {
   // One order update.
   void Receive(const wmp_msg* message);
 
-  // The lock of the maps and of the scripts' order arrays.
-  std::mutex& Mutex() const { return m_mutex; }
-  // Look-ups; the caller holds Mutex(). Null when absent.
+  // The lock of the maps and of the scripts' order arrays; readers may take
+  // it shared.
+  std::shared_mutex& Mutex() const { return m_mutex; }
+  // Look-ups; the caller holds Mutex() (shared is enough). Null when absent.
   const std::vector<std::string>* OrderNumbersLocked(std::string_view key) const;
+  const std::vector<std::string>* OrderNumbersLocked(std::string_view scriptName,
+                                                     int32_t tag) const;
   const sOrderParams* StateLocked(std::string_view orderNumber) const;
 
   // Key of an API order: "%s|%ld" of script name and tag.
@@ -62,11 +67,18 @@ class COrderManager {
   static void OnUpdate(void* self, const wmp_msg* message);
   static void OnReply(void* self, void* context, const wmp_msg* message, int32_t status);
 
-  mutable std::mutex m_mutex;
-  std::unordered_map<std::string, std::vector<std::string>, sTextHash, std::equal_to<>>
-      m_orderNumbers;
+  // The numbers of one API order, and the state of the last one, so that the
+  // usual update (the same order again) needs one look-up, not two.
+  struct sNumbers {
+    std::vector<std::string> numbers;
+    sOrderParams* lastState = nullptr;
+  };
+
+  mutable std::shared_mutex m_mutex;
+  std::unordered_map<std::string, sNumbers, sTextHash, std::equal_to<>> m_orderNumbers;
   std::atomic<KovoRxControl*> m_control{nullptr};
   decltype(&DestoryQuellRxCOntrol) m_destroyControl = nullptr;
+  // Entries are never removed while the manager lives, so pointers to them hold.
   std::unordered_map<std::string, sOrderParams, sTextHash, std::equal_to<>> m_states;
 };
 

@@ -1,9 +1,9 @@
 #include "orders/order_records.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
-#include "base/format.h"
 #include "base/text.h"
 
 namespace kovo {
@@ -13,7 +13,15 @@ std::atomic<int32_t> g_nextTag{1};
 }  // namespace
 
 std::string TagText(int32_t tag) {
-  return Format("%ld", static_cast<long>(tag));
+  char out[kTagTextCap];
+  return std::string(TagChars(tag, out));
+}
+
+std::string_view TagChars(int32_t tag, char (&out)[kTagTextCap]) {
+  // Decimal digits with a leading minus, exactly as "%ld" prints them.
+  char* end = std::to_chars(out, out + kTagTextCap - 1, tag).ptr;
+  *end = '\0';
+  return std::string_view(out, static_cast<size_t>(end - out));
 }
 
 int32_t NextOrderTag() {

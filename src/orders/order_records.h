@@ -49,6 +49,9 @@ struct sApiOrderInfo {
 
 // The "%ld" text a tag travels as.
 std::string TagText(int32_t tag);
+inline constexpr size_t kTagTextCap = 12;  // "-2147483648" and its NUL
+// The same text, NUL-terminated, in a caller's buffer, without an allocation.
+std::string_view TagChars(int32_t tag, char (&out)[kTagTextCap]);
 // A fresh tag; never 0.
 int32_t NextOrderTag();
 
@@ -82,6 +85,18 @@ struct sApiScript {
   std::vector<sApiOrderInfo*> orders;
   // Reference number to its use, so placing, finding and refusing stay O(1).
   std::unordered_map<std::string, sReferenceUse, sTextHash, std::equal_to<>> references;
+
+  // Rows on their way to the orders window, oldest first, and beeps to sound
+  // with them. Callers off the UI thread queue here and at most one drain
+  // task waits in the UI queue per script, however fast they place.
+  struct sPendingRow {
+    sApiOrderInfo* record;
+    bool hold;  // show the window and enable Place and Ignore
+    bool beep;  // a new order's beep, if the switch is on then
+  };
+  std::vector<sPendingRow> pendingRows;
+  int32_t pendingBeeps = 0;
+  bool drainQueued = false;
 };
 
 // Copies text into a fixed field, cut to fit and NUL-terminated.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <shared_mutex>
 
 #include "base/format.h"
 #include "orders/order_manager.h"
@@ -72,12 +73,12 @@ bool CScriptsViewDlg::Cell(const sApiScript& script, int column, sCellInfo& cell
   cell.text.clear();
   switch (column) {
     case kColScriptName: {
-      std::lock_guard lock(m_manager.Mutex());
+      std::shared_lock lock(m_manager.Mutex());
       cell.text = script.name;
       break;
     }
     case kColCreationTime: {
-      std::lock_guard lock(m_manager.Mutex());
+      std::shared_lock lock(m_manager.Mutex());
       cell.text = script.creationTime;
       break;
     }
@@ -87,7 +88,7 @@ bool CScriptsViewDlg::Cell(const sApiScript& script, int column, sCellInfo& cell
     case kColFiredSignals: {
       size_t count = 0;
       {
-        std::lock_guard lock(m_manager.Mutex());
+        std::shared_lock lock(m_manager.Mutex());
         count = script.orders.size();
       }
       cell.text = Format("%ld", static_cast<long>(count));
@@ -208,7 +209,7 @@ void CScriptsViewDlg::OpenReport() {
     std::lock_guard lock(m_manager.Mutex());
     for (sApiOrderInfo* order : script.orders) {
       const std::vector<std::string>* numbers =
-          m_manager.OrderNumbersLocked(COrderManager::Key(script.name, order->tag));
+          m_manager.OrderNumbersLocked(script.name, order->tag);
       if (numbers && !numbers->empty()) order->orderNumber = numbers->front();
     }
   }

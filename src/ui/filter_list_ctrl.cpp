@@ -1,7 +1,9 @@
 #include "ui/filter_list_ctrl.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 #include "ui/sort_keys.h"
 
@@ -320,16 +322,40 @@ void CFilterListCtrl::SortRows(int descriptor, bool ascending) {
   }
   // The filtering list compares kinds 1 to 6; others keep the visible order.
   const int32_t kind = m_columns[static_cast<std::size_t>(descriptor)].sortKind;
-  CSortKeys keys(kind >= kSortInt && kind <= kSortDateTime ? kind : 0);
-  keys.Reserve(m_visible.size());
+  if (kind < kSortInt || kind > kSortDateTime) {
+    m_visibleInStoreOrder = false;
+    return;
+  }
+  // Cells are read in store order, where the rows lie one after another (a
+  // sorted list read in its own order jumps all over them); ties still keep
+  // the visible order through each row's visible rank.
+  std::vector<CRowStore::Key> byStore;
+  std::vector<uint32_t> ranks;
+  byStore.reserve(m_visible.size());
+  if (m_visibleInStoreOrder) {
+    byStore.assign(m_visible.begin(), m_visible.end());
+  } else {
+    constexpr uint32_t kHidden = UINT32_MAX;
+    std::vector<uint32_t> rankAt(m_rows.Size(), kHidden);
+    for (std::size_t i = 0; i < m_visible.size(); ++i)
+      rankAt[m_rows.PosOf(m_visible[i])] = static_cast<uint32_t>(i);
+    ranks.reserve(m_visible.size());
+    for (std::size_t pos = 0; pos < rankAt.size(); ++pos) {
+      if (rankAt[pos] == kHidden) continue;
+      byStore.push_back(m_rows.KeyOf(pos));
+      ranks.push_back(rankAt[pos]);
+    }
+  }
+  CSortKeys keys(kind);
+  keys.Reserve(byStore.size());
   sCellInfo cell;
-  for (CRowStore::Key key : m_visible) {
+  for (CRowStore::Key key : byStore) {
     CellOf(m_rows.AtKey(key), descriptor, cell);
     keys.Add(cell.text);
   }
-  const std::vector<uint32_t> order = keys.Order(ascending);
+  const std::vector<uint32_t> order = keys.Order(ascending, ranks.empty() ? nullptr : &ranks);
   std::deque<CRowStore::Key> sorted;
-  for (uint32_t i : order) sorted.push_back(m_visible[i]);
+  for (uint32_t i : order) sorted.push_back(byStore[i]);
   m_visible.swap(sorted);
   m_visibleInStoreOrder = false;
 }

@@ -176,7 +176,8 @@ void CSortKeys::Reserve(std::size_t rows) {
       m_doubles.reserve(rows);
       break;
     case Store::kText:
-      m_texts.reserve(rows);
+      m_offsets.reserve(rows + 1);
+      m_prefixes.reserve(rows);
       break;
     case Store::kNone:
       break;
@@ -202,14 +203,22 @@ void CSortKeys::Add(std::string_view text) {
     case kSortDouble7:
       m_doubles.push_back(DoubleKey(text));
       break;
-    case kSortTextNoCase: {
-      std::string& lower = m_texts.emplace_back(text);
-      for (char& c : lower) c = Lower(c);
+    case kSortTextNoCase:
+    case kSortText: {
+      const std::size_t start = m_arena.size();
+      m_arena.append(text);
+      if (m_kind == kSortTextNoCase) {
+        for (std::size_t i = start; i < m_arena.size(); ++i) m_arena[i] = Lower(m_arena[i]);
+      }
+      m_offsets.push_back(m_arena.size());
+      uint64_t prefix = 0;
+      for (std::size_t i = 0; i < 8; ++i) {
+        const auto byte = i < text.size() ? static_cast<unsigned char>(m_arena[start + i]) : 0u;
+        prefix = (prefix << 8) | byte;
+      }
+      m_prefixes.push_back(prefix);
       break;
     }
-    case kSortText:
-      m_texts.emplace_back(text);
-      break;
     default:
       break;
   }
@@ -217,6 +226,10 @@ void CSortKeys::Add(std::string_view text) {
 
 std::size_t CSortKeys::Size() const {
   return m_count;
+}
+
+std::string_view CSortKeys::Text(std::size_t row) const {
+  return std::string_view(m_arena).substr(m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
 }
 
 int CSortKeys::Compare(std::size_t a, std::size_t b) const {
@@ -227,7 +240,7 @@ int CSortKeys::Compare(std::size_t a, std::size_t b) const {
       return m_doubles[a] < m_doubles[b] ? -1 : (m_doubles[b] < m_doubles[a] ? 1 : 0);
     case Store::kText: {
       // Byte-wise, as unsigned characters.
-      const int c = m_texts[a].compare(m_texts[b]);
+      const int c = Text(a).compare(Text(b));
       return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     case Store::kNone:
@@ -236,32 +249,91 @@ int CSortKeys::Compare(std::size_t a, std::size_t b) const {
   return 0;
 }
 
-std::vector<uint32_t> CSortKeys::Order(bool ascending) const {
-  std::vector<uint32_t> order(m_count);
-  std::iota(order.begin(), order.end(), 0u);
-  if (m_store == Store::kNone) return order;
-  auto sortBy = [&](const auto& keys) {
-    if (ascending) {
-      std::stable_sort(order.begin(), order.end(),
-                       [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
-    } else {
-      std::stable_sort(order.begin(), order.end(),
-                       [&](uint32_t a, uint32_t b) { return keys[b] < keys[a]; });
-    }
+namespace {
+
+// Orders rows by a three-way comparison of their keys; ties go by rank
+// (smaller first) in either direction, which is what a stable sort of rows
+// listed in rank order gives.
+template <typename Entry, typename Compare>
+std::vector<uint32_t> SortEntries(std::vector<Entry>& entries, bool ascending, Compare compare) {
+  if (ascending) {
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      const int c = compare(a, b);
+      return c < 0 || (c == 0 && a.rank < b.rank);
+    });
+  } else {
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      const int c = compare(a, b);
+      return c > 0 || (c == 0 && a.rank < b.rank);
+    });
+  }
+  std::vector<uint32_t> order(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) order[i] = entries[i].row;
+  return order;
+}
+
+template <typename Key>
+std::vector<uint32_t> SortedNumbers(const std::vector<Key>& keys, bool ascending,
+                                    const std::vector<uint32_t>* ranks) {
+  struct Entry {
+    Key key;
+    uint32_t row;
+    uint32_t rank;
   };
+  std::vector<Entry> entries(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const auto row = static_cast<uint32_t>(i);
+    entries[i] = {keys[i], row, ranks ? (*ranks)[i] : row};
+  }
+  return SortEntries(entries, ascending, [](const Entry& a, const Entry& b) {
+    return a.key < b.key ? -1 : (b.key < a.key ? 1 : 0);
+  });
+}
+
+}  // namespace
+
+std::vector<uint32_t> CSortKeys::SortedTexts(bool ascending,
+                                             const std::vector<uint32_t>* ranks) const {
+  struct Entry {
+    uint64_t prefix;
+    uint32_t row;
+    uint32_t length;  // capped: only "eight or less" and the short lengths matter
+    uint32_t rank;
+  };
+  std::vector<Entry> entries(m_prefixes.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto row = static_cast<uint32_t>(i);
+    const std::size_t length = m_offsets[i + 1] - m_offsets[i];
+    entries[i] = {m_prefixes[i], row, static_cast<uint32_t>(std::min<std::size_t>(length, 9)),
+                  ranks ? (*ranks)[i] : row};
+  }
+  return SortEntries(entries, ascending, [this](const Entry& a, const Entry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    // Texts of eight bytes or less that tie are the same text unless one is
+    // longer (a trailing NUL); only longer ones need the rest of their bytes.
+    if (a.length <= 8 && b.length <= 8)
+      return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
+    const int c = Text(a.row).compare(Text(b.row));
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  });
+}
+
+std::vector<uint32_t> CSortKeys::Order(bool ascending, const std::vector<uint32_t>* ranks) const {
   switch (m_store) {
     case Store::kInt:
-      sortBy(m_ints);
-      break;
+      return SortedNumbers(m_ints, ascending, ranks);
     case Store::kDouble:
-      sortBy(m_doubles);
-      break;
+      return SortedNumbers(m_doubles, ascending, ranks);
     case Store::kText:
-      sortBy(m_texts);
-      break;
+      return SortedTexts(ascending, ranks);
     case Store::kNone:
       break;
   }
+  std::vector<uint32_t> order(m_count);
+  std::iota(order.begin(), order.end(), 0u);
+  if (ranks)
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return (*ranks)[a] < (*ranks)[b]; });
   return order;
 }
 

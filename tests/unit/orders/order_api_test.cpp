@@ -43,9 +43,41 @@ TEST_F(OrderApiTest, ScriptsNeedALoginAndGetOneWindowAndOneRow) {
   api->PlaceOrder(s, Buy("R1"), nullptr);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_NE(Messages()[0].find("not an open API script"), std::string::npos);
-  api->PlaceOrder(nullptr, Buy("R1"), nullptr);
-  EXPECT_EQ(Messages().size(), 2u);
   EXPECT_TRUE(orderHost.Calls().empty());
+}
+
+// A null handle is a caller with nothing to act on: every call is a no-op
+// that says nothing, even for a number the caller's other script knows.
+TEST_F(OrderApiTest, NullHandleDoesNothingAndReportsNothing) {
+  Load();
+  BeepSwitch(true);
+  sApiScript* s = Open("S");
+  api->PlaceOrder(s, Buy("R1"), nullptr);
+  Update("S", "1000001", Orders(s)[0]->tag, "open", "4", "250100");
+  const size_t beeps = Beeps();
+  const size_t calls = orderHost.Calls().size();
+  const size_t rows = s->ordersWindow.Rows().size();
+  const sStrategyTexts texts{"t1", "t2", "t3"};
+
+  api->PlaceOrder(nullptr, Buy("R2"), nullptr);
+  api->PlaceOrder(nullptr, Buy("R3"), &texts);
+  api->ModifyOrder(nullptr, {"R1", "DAY", "LIMIT", 5, 2501, 0, 0}, nullptr);
+  api->ModifyOrder(nullptr, {"R1", "DAY", "LIMIT", 5, 2501, 0, 0}, &texts);
+  api->CancelOrder(nullptr, "R1", nullptr);
+  api->CancelOrder(nullptr, "R1", &texts);
+  const sOrderStatus st = api->GetOrderStatus(nullptr, "R1");
+  api->DeleteApiScript(nullptr);
+
+  EXPECT_EQ(st.status, "Order Not found");
+  EXPECT_FALSE(st.found);
+  EXPECT_TRUE(Messages().empty()) << Messages().front();
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(Beeps(), beeps);
+  EXPECT_EQ(orderHost.Calls().size(), calls);
+  EXPECT_EQ(Orders(s).size(), 1u);
+  EXPECT_EQ(s->ordersWindow.Rows().size(), rows);
+  EXPECT_EQ(api->ApiOrderCount(), 1u);
+  EXPECT_EQ(api->ScriptsView().Rows(), std::deque<sApiScript*>{s});
 }
 
 TEST_F(OrderApiTest, EachRefusalHasItsTextAndLeavesNoTrace) {

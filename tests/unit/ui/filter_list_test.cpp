@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -225,6 +226,55 @@ TEST_F(FilterListTest, SortingReordersVisibleRowsUntilTheNextFilterPass) {
   for (const char* name : {"b", "a", "c"}) text.InsertItem(text.RowCount(), Record({name}));
   text.OnHeaderClick(0);
   EXPECT_EQ(Column(text, 0), (std::vector<std::string>{"b", "a", "c"}));
+}
+
+// A sort by one column after another: rows equal in the second keep the
+// order the first gave them, in both directions, with a filter hiding some.
+TEST_F(FilterListTest, TiesKeepTheOrderOfThePreviousSort) {
+  CFilterListCtrl list(Ports(), "Ties");
+  list.SetColumns(ThreeColumns());
+  Attach(list);
+  list.EnableFilterHeader(true);
+  std::mt19937 random(3);
+  for (int i = 0; i < 400; ++i) {
+    const std::string symbol = "S" + std::to_string(random() % 7);
+    list.InsertItem(i % 3 == 0 ? 0 : list.RowCount(),
+                    Record({i % 2 ? symbol : "x" + symbol, std::to_string(random() % 5),
+                            std::to_string(static_cast<int>(random() % 9)) + ".5"}));
+  }
+  list.SetFilter(0, "s", false);  // hides the "x" rows
+  const int shown = list.ItemCount();
+  ASSERT_GT(shown, 100);
+  ASSERT_LT(shown, list.RowCount());
+
+  // The expected order: a stable sort of what is shown now.
+  auto expect = [&](int pos, bool ascending, auto key) {
+    std::vector<ItemData> rows = Data(list);
+    std::stable_sort(rows.begin(), rows.end(), [&](ItemData a, ItemData b) {
+      return ascending ? key(m_table[a][pos]) < key(m_table[b][pos])
+                       : key(m_table[b][pos]) < key(m_table[a][pos]);
+    });
+    return rows;
+  };
+  auto number = [](const std::string& t) { return std::stod(t); };
+  auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+  };
+
+  std::vector<ItemData> expected = expect(2, false, number);
+  list.OnHeaderClick(2);  // price, descending
+  EXPECT_EQ(Data(list), expected);
+  expected = expect(1, false, number);
+  list.OnHeaderClick(1);  // quantity, descending: equal quantities stay by price
+  EXPECT_EQ(Data(list), expected);
+  expected = expect(1, true, number);
+  list.OnHeaderClick(1);  // ascending
+  EXPECT_EQ(Data(list), expected);
+  expected = expect(0, false, lower);
+  list.OnHeaderClick(0);
+  EXPECT_EQ(Data(list), expected);
+  EXPECT_EQ(list.ItemCount(), shown);
 }
 
 TEST_F(FilterListTest, HeaderMenuOffersFilterAndCustomColumnCommands) {

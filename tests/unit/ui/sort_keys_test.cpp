@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,92 @@ TEST(SortKeysTest, OrderIsStableAndNonDatesSortFirst) {
   for (const char* t : {"b", "a"}) none.Add(t);
   EXPECT_EQ(none.Order(true), (std::vector<uint32_t>{0, 1}));
   EXPECT_EQ(none.Compare(0, 1), 0);
+}
+
+// The order, worked out the plain way: compare two rows' texts as the kind
+// says, ties in row order.
+// A text as the kind compares it, byte by byte.
+std::string Key(int32_t kind, std::string text) {
+  if (kind == 3)
+    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+std::vector<uint32_t> PlainOrder(int32_t kind, const std::vector<std::string>& texts,
+                                 bool ascending) {
+  std::vector<uint32_t> order(texts.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const int c = Key(kind, texts[a]).compare(Key(kind, texts[b]));
+    return ascending ? c < 0 : c > 0;
+  });
+  return order;
+}
+
+TEST(SortKeysTest, TextsSortAsBytesWhateverTheirFirstEightBytes) {
+  // Texts that tie in their first eight bytes, end inside them, hold NULs
+  // and bytes above 127, and differ only in case.
+  std::vector<std::string> texts = {"",
+                                    std::string(1, '\0'),
+                                    std::string("a\0", 2),
+                                    "a",
+                                    "A",
+                                    "abcdefgh",
+                                    "abcdefgh",
+                                    "abcdefghi",
+                                    "ABCDEFGHI",
+                                    "abcdefgh\x01",
+                                    std::string("abcdefgh\0", 9),
+                                    "abcdefg",
+                                    "\xff",
+                                    "\x80zz",
+                                    "zz",
+                                    "RELIANCE-EQ",
+                                    "RELIANCE-BE",
+                                    "reliance-eq"};
+  std::mt19937 random(11);
+  const std::string alphabet("aAbB\0\xe9zZ-", 9);
+  for (int i = 0; i < 3000; ++i) {
+    std::string t = i % 3 == 0 ? "SAMEPREF" : "";
+    const int length = static_cast<int>(random() % 12);
+    for (int c = 0; c < length; ++c) t += alphabet[random() % alphabet.size()];
+    texts.push_back(t);
+  }
+  for (int32_t kind : {3, 8}) {
+    CSortKeys keys(kind);
+    keys.Reserve(texts.size());
+    for (const std::string& t : texts) keys.Add(t);
+    for (bool ascending : {true, false}) {
+      EXPECT_EQ(keys.Order(ascending), PlainOrder(kind, texts, ascending))
+          << "kind " << kind << (ascending ? " ascending" : " descending");
+    }
+    for (std::size_t a = 0; a < 40; ++a) {
+      for (std::size_t b = 0; b < 40; ++b) {
+        const int c = Key(kind, texts[a]).compare(Key(kind, texts[b]));
+        EXPECT_EQ(keys.Compare(a, b), c < 0 ? -1 : (c > 0 ? 1 : 0)) << a << " " << b;
+      }
+    }
+  }
+}
+
+TEST(SortKeysTest, NumbersSortStablyWithManyTies) {
+  std::vector<std::string> texts;
+  std::mt19937 random(5);
+  for (int i = 0; i < 5000; ++i)
+    texts.push_back(std::to_string(static_cast<int>(random() % 50) - 25));
+  for (int32_t kind : {1, 2, 4, 5, 7}) {
+    CSortKeys keys(kind);
+    for (const std::string& t : texts) keys.Add(t);
+    for (bool ascending : {true, false}) {
+      std::vector<uint32_t> expected(texts.size());
+      for (uint32_t i = 0; i < expected.size(); ++i) expected[i] = i;
+      std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
+        const int x = std::stoi(texts[a]), y = std::stoi(texts[b]);
+        return ascending ? x < y : y < x;
+      });
+      EXPECT_EQ(keys.Order(ascending), expected) << "kind " << kind;
+    }
+  }
 }
 
 }  // namespace
