@@ -349,8 +349,11 @@ void CSignalWatcherThread::Drain(sHeldFile& file, bool writerDone) {
     return true;
   };
   bool stopped = false;
-  while (!stopped) {
-    const ssize_t n = pread(file.fd, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+  // Read no further than the size looked at: bytes written since belong to a
+  // later change, and whether their writer is done is not known yet.
+  while (!stopped && offset < size) {
+    const auto want = static_cast<size_t>(std::min<int64_t>(size - offset, buffer.size()));
+    const ssize_t n = pread(file.fd, buffer.data(), want, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     // Written anew while being read: what was just read may be of the new

@@ -4,6 +4,7 @@
 // controls record what the order API hands them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -43,9 +44,11 @@ struct OrderHost {
   std::vector<std::unique_ptr<OrderControl>> controls;
   int32_t result = 1;
   std::string error = "exchange closed";
+  std::atomic<int> entered{0};
 
   static std::string T(const char* s) { return s ? std::string(s) : std::string("<null>"); }
   int32_t Record(HostOrderCall call, char* errorText, size_t cap) {
+    entered.fetch_add(1);  // before the lock, so a test holding it sees the caller arrive
     std::lock_guard lock(mutex);
     calls.push_back(std::move(call));
     if (!result && errorText && cap) snprintf(errorText, cap, "%s", error.c_str());

@@ -458,13 +458,13 @@ class SignalFaultTest : public SignalFileTest {
     expected.insert(gate);
     ui.Pump(1u << 20);
     std::unique_lock lock(orderHost.mutex);
+    const int before = orderHost.entered.load();
     Append(Line(gate));
-    // The order's row is posted to the UI thread just before the host call.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ui.PendingTasks() == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (orderHost.entered.load() == before && std::chrono::steady_clock::now() < deadline) {
       ui.WaitForTasks(std::chrono::milliseconds(2));
     }
-    ASSERT_GT(ui.PendingTasks(), 0u);
+    ASSERT_GT(orderHost.entered.load(), before) << "the watcher never reached the host call";
     change();
   }
   // Truncates the file and writes `count` new lines with one write.
