@@ -215,10 +215,9 @@ void CZintPlugin::AfterBrokerDetails() {
 }
 
 void CZintPlugin::LaunchSession() {
-  CControlBlock& cb = *m_controlBlock;
-  // Orders need the user's auto-placement list, which only the peer data
-  // carries; a session the host logged in gets it here.
-  if (cb.IsLoggedIn() && cb.session.autoPlacementExchanges.empty()) SendPeerDataRequest(cb);
+  // The peer data (with the auto-placement list) follows the login's product
+  // tree; a session the host logged in without a login holds its orders for
+  // the user until then.
   if (sessionLaunched) sessionLaunched();
 }
 

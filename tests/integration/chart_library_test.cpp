@@ -100,7 +100,7 @@ class ChartLibrary : public PluginHostTest {
     lib.init(nullptr, "", 0, "");
     ASSERT_EQ(lib.launch("trader7", "DEMO01"), 1);
     ASSERT_TRUE(PumpUntil([&] { return Count("xr_zint_launch request sent") == 1; })) << LogText();
-    ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") == 2; })) << LogText();
+    ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") == 1; })) << LogText();
   }
 
   std::string Dump() {
