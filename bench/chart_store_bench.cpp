@@ -87,6 +87,37 @@ void BM_TickOnLiveBar(benchmark::State& state) {
 // The same cost whatever the number of bars: O(1).
 BENCHMARK(BM_TickOnLiveBar)->Arg(1000)->Arg(100000);
 
+// A one-minute bar broadcast hands the window the whole series with one more
+// bar; the round ends with the first frame drawn (five indicators, 100k bars).
+void BM_FirstFrameAfterNewBar(benchmark::State& state) {
+  Block block;
+  CFChartView view(*block.cb, 0);
+  view.Create("Intraday Chart");
+  view.Resize(1400, 815);
+  VwapSeries series = MinuteBars(100000);
+  view.SetBars(series);
+  FChartCtrl& chart = view.Chart();
+  chart.AddIndicator("SMA:20", sIndicatorParams{"", "", "", "", "", 0xFFFF00, 20});
+  chart.AddIndicator("Bollinger Band", {});
+  chart.AddIndicatorByCommand(3458);  // RSI
+  chart.AddIndicatorByCommand(3446);  // MACD
+  chart.AddIndicatorByCommand(3435);  // ADX
+  chart.SetViewPort(1.0 - 500.0 / 100000.0, 500.0 / 100000.0);
+  chart.BuildDisplayList();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto bar = std::make_shared<sVwapData>(*series.front());
+    bar->time += 60;
+    bar->close += 0.25;
+    series.insert(series.begin(), std::move(bar));
+    state.ResumeTiming();
+    view.SetBars(series);
+    benchmark::DoNotOptimize(chart.BuildDisplayList().items.data());
+  }
+  block.cb->Ui().Pump(1u << 30);
+}
+BENCHMARK(BM_FirstFrameAfterNewBar)->Unit(benchmark::kMillisecond);
+
 // Shift+P on a scrip to the chart window holding its bars: the real library
 // in a host on the embedded back end, 22 days of one-minute bars. The window
 // takes its bars in the handler of the bars' closing reply, so the round ends

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "base/format.h"
@@ -71,6 +72,15 @@ const std::pair<int, int> kToolCommands[] = {
     {11525, kToolHorizontalLine},
 };
 
+// Length of the leading run, up to `limit`, where a and b hold the same bits
+// (so a NaN gap equals itself and -0.0 differs from 0.0).
+size_t SamePrefix(const std::vector<double>& a, const std::vector<double>& b, size_t limit) {
+  limit = std::min({limit, a.size(), b.size()});
+  size_t i = 0;
+  while (i < limit && std::memcmp(&a[i], &b[i], sizeof(double)) == 0) ++i;
+  return i;
+}
+
 }  // namespace
 
 FChartCtrl::FChartCtrl(const CSettingsFiles& settings, Dialogs& dialogs,
@@ -86,11 +96,23 @@ void FChartCtrl::SetData(std::vector<double> time, std::vector<double> high,
                          std::vector<double> close, std::vector<double> volume) {
   const size_t n =
       std::min({time.size(), high.size(), low.size(), open.size(), close.size(), volume.size()});
+  for (auto* v : {&time, &high, &low, &open, &close, &volume}) v->resize(n);
+  // Every new bar hands the whole series again: only what differs from the
+  // bars held is recomputed, so a new bar costs a tail, not a rebuild.
+  size_t same = std::min(n, m_time.size());
+  const std::vector<double>* const incoming[] = {&time, &high, &low, &open, &close, &volume};
+  const std::vector<double>* const held[] = {&m_time, &m_high,  &m_low,
+                                             &m_open, &m_close, &m_volume};
+  for (size_t a = 0; a < 6 && same > 0; ++a) same = SamePrefix(*incoming[a], *held[a], same);
+  const size_t heldBars = BarCount();
   m_time = std::move(time), m_high = std::move(high), m_low = std::move(low);
   m_open = std::move(open), m_close = std::move(close), m_volume = std::move(volume);
-  for (auto* v : {&m_time, &m_high, &m_low, &m_open, &m_close, &m_volume}) v->resize(n);
   m_liveBarOpen = false;
-  Invalidate(0);
+  // Fewer bars than before: the series must still be recomputed (and so cut)
+  // from a bar that exists.
+  const size_t bars = BarCount();
+  if (bars < heldBars) same = std::min(same, bars > 0 ? bars - 1 : 0);
+  Invalidate(same);
 }
 
 void FChartCtrl::UpdateBar(size_t k, const sChartBar& bar) {
@@ -539,6 +561,7 @@ void FChartCtrl::Recompute() {
     if (c.fn == finance::Performance && c.extra != extra) start = 0;
     if (start >= m && !c.fresh) continue;
     c.fn(in, c.opt, c.out, start);
+    m_lastComputedFrom = start;
     c.extra = extra;
     c.fresh = false;
     ++m_computeCount;

@@ -169,6 +169,8 @@ class FChartCtrl {
   void SetSarCounter(int counter) { m_sarCounter = counter; }
   // How many indicator series were computed since construction (cache check).
   size_t ComputeCount() const { return m_computeCount; }
+  // The bar the last computation started from (0: everything was rebuilt).
+  size_t LastComputedFrom() const { return m_lastComputedFrom; }
 
   // --- context menu ------------------------------------------------------------
   // Built once; `createPopup` may refuse a sub-menu (the failure is then reported).
@@ -262,6 +264,7 @@ class FChartCtrl {
   static constexpr size_t kClean = static_cast<size_t>(-1);
   bool m_indicatorsChanged = true;
   size_t m_computeCount = 0;
+  size_t m_lastComputedFrom = 0;
   ZintFinanceChart m_full;
 
   sChartMenuItem m_menu;

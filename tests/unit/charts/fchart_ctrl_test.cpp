@@ -366,6 +366,86 @@ TEST_F(FChartCtrlTest, SeriesAreComputedOncePerChangeAndTicksRecomputeTheTail) {
   }
 }
 
+// Each new bar hands the window the whole series again: only the bars that
+// differ are recomputed, and the result is what a fresh chart computes.
+TEST_F(FChartCtrlTest, SeriesHandedAgainAreRecomputedFromTheirFirstChangedBar) {
+  struct Bars {
+    std::vector<double> t, h, l, o, c, v;
+    void Add(double p, double volume) {
+      t.push_back(63'900'868'500.0 + 60.0 * static_cast<double>(t.size()));
+      o.push_back(p), c.push_back(p + 0.25), h.push_back(p + 1.5), l.push_back(p - 1.0);
+      v.push_back(volume);
+    }
+    // The arrays with the live slot after the last bar, as the window hands them.
+    void Hand(FChartCtrl& chart) const {
+      auto with = [](std::vector<double> a, double slot) {
+        a.push_back(slot);
+        return a;
+      };
+      chart.SetData(with(t, t.back() + 60), with(h, 0), with(l, 0), with(o, 0), with(c, 0),
+                    with(v, 0));
+    }
+  };
+  Bars bars;
+  for (int i = 0; i < 300; ++i) bars.Add(100 + 10 * std::sin(i / 7.0), 1000 + (i % 11) * 90);
+  const auto addIndicators = [](FChartCtrl& chart) {
+    chart.AddIndicatorByCommand(3458);  // RSI
+    chart.AddIndicatorByCommand(3446);  // MACD
+    chart.AddIndicator("Bollinger Band", {});
+  };
+  addIndicators(m_chart);
+  bars.Hand(m_chart);
+  m_chart.FullChart();
+  const auto matchesAFreshChart = [&](const char* step) {
+    FChartCtrl fresh(m_files, m_dialogs);
+    addIndicators(fresh);
+    bars.Hand(fresh);
+    const ZintFinanceChart& full = fresh.FullChart();
+    const ZintFinanceChart& held = m_chart.FullChart();
+    ASSERT_EQ(held.Count(), full.Count()) << step;
+    for (const char* name :
+         {"RSI (14)", "MACD (26, 12)", "EXP (9)", "Bollinger -High", "Bollinger -Low"}) {
+      ASSERT_NE(held.Find(name), nullptr) << step << name;
+      ASSERT_EQ(held.Find(name)->size(), bars.t.size()) << step << name;
+      for (size_t i = 0; i < bars.t.size(); ++i)
+        ASSERT_NEAR((*held.Find(name))[i], (*full.Find(name))[i], 1e-9) << step << name << i;
+    }
+  };
+
+  // The same series again computes nothing.
+  const size_t computed = m_chart.ComputeCount();
+  bars.Hand(m_chart);
+  m_chart.FullChart();
+  EXPECT_EQ(m_chart.ComputeCount(), computed);
+
+  // One more bar: computed from that bar only.
+  bars.Add(111, 5000);
+  bars.Hand(m_chart);
+  m_chart.FullChart();
+  EXPECT_GT(m_chart.ComputeCount(), computed);
+  EXPECT_EQ(m_chart.LastComputedFrom(), 300u);
+  matchesAFreshChart("appended");
+
+  // A tick opened the live bar; the same bars handed again close it, and the
+  // series lose the live bar's point.
+  m_chart.UpdateBar(301, {bars.t.back() + 60, 140, 90, 100, 139, 800});
+  m_chart.FullChart();
+  bars.Hand(m_chart);
+  matchesAFreshChart("live bar dropped");
+
+  // A corrected earlier bar: computed from it.
+  bars.c[120] += 3;
+  bars.Hand(m_chart);
+  m_chart.FullChart();
+  EXPECT_EQ(m_chart.LastComputedFrom(), 120u);
+  matchesAFreshChart("corrected");
+
+  // A shorter series (a day rolled away).
+  for (auto* a : {&bars.t, &bars.h, &bars.l, &bars.o, &bars.c, &bars.v}) a->resize(250);
+  bars.Hand(m_chart);
+  matchesAFreshChart("shorter");
+}
+
 TEST_F(FChartCtrlTest, DisplayListHoldsPanelsBarsAndLastPrice) {
   m_chart.SetPaneSize(802, 615);
   FillBars(m_chart, 1);
