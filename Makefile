@@ -46,6 +46,10 @@ bench: bootstrap
 # status look-ups/s from 8 threads; then sort wall time at 100k and 1M rows.
 	./build/release/bench/order_bench
 	./build/release/bench/list_bench --benchmark_filter=BM_Sort
+# Re-bucketing 1M one-minute bars; the first frame after a new bar at 100k bars
+# with five indicators; redraws and the live-bar tick.
+	./build/release/bench/chart_store_bench --benchmark_filter='BM_Rebucket|BM_FirstFrame|BM_TickOnLiveBar'
+	./build/release/bench/chart_bench
 
 tsan: bootstrap
 	cmake --preset tsan
