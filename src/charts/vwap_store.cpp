@@ -514,12 +514,9 @@ void CVWapStore::ShowDataTable(std::string_view symbol, std::string_view key, do
 
 void CVWapStore::FillDataTables(std::string_view symbol, std::string_view key,
                                 double priceDivisor) {
-  (void)priceDivisor;
-  VwapSeries merged;
-  MergeSeries(key, merged);
-  // The data table window itself is not part of this version: mark the bars
-  // it would load and keep its title on each window.
-  for (const VwapBar& bar : merged) bar->tableValue = kTableValueUnset;
+  (void)priceDivisor, (void)key;
+  // The data table window itself is not part of this version: keep its title
+  // on each window.
   const std::string sym(symbol);
   for (const auto& view : chartViews) view->dataTableTitle = Format("DataTable : %s", sym.c_str());
 }

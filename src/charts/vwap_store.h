@@ -19,13 +19,10 @@ namespace kovo {
 
 class CControlBlock;
 class CFChartView;
-struct sIndicator;
-
-inline constexpr double kTableValueUnset = -987654321.0;
 
 // One bar. Prices are in rupees once the store has them.
-// What a bucket reads (time, volume and the four prices) comes first so that
-// it sits in one cache line: re-bucketing walks a million of these.
+// Kept small (48 bytes) so that re-bucketing, which walks a million of these,
+// reads as little memory as it can; nothing per table or indicator lives here.
 struct sVwapData {
   int32_t time = 0;  // seconds since 1970, UTC
   uint32_t volume = 0;
@@ -34,9 +31,6 @@ struct sVwapData {
   double high = 0;
   double low = 0;
   double lastPrice = 0;
-  double tableValue = kTableValueUnset;
-  std::vector<int32_t> tableMarks;
-  std::vector<sIndicator*> tableIndicators;
 };
 
 // Bars are shared between the series, merged views and the windows' posted
