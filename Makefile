@@ -50,6 +50,9 @@ bench: bootstrap
 # with five indicators; redraws and the live-bar tick.
 	./build/release/bench/chart_store_bench --benchmark_filter='BM_Rebucket|BM_FirstFrame|BM_TickOnLiveBar'
 	./build/release/bench/chart_bench
+# A good client's p99 beside a flooding or watch-heavy client; watch adds and
+# the market step with 100k watches.
+	./build/release/bench/backend_bench
 
 tsan: bootstrap
 	cmake --preset tsan
