@@ -112,16 +112,21 @@ void CClientSession::Dispatch(const connectkovo::Message& request, std::string_v
     return Finish(true);
   }
   if (name == "xr_log_nt_msg") {
-    for (int32_t i = 0; i < request.Count(20008); ++i) m_logLines.push_back(request.Text(20008, i));
+    // A chatty client keeps only its latest lines, each cut short.
+    for (int32_t i = 0; i < request.Count(20008); ++i) {
+      const std::string_view line = request.View(20008, i);
+      m_logLines.emplace_back(line.substr(0, kMaxLogLineBytes));
+      if (m_logLines.size() > kMaxLogLines) m_logLines.pop_front();
+    }
     StartReply(name);
     m_writer.Add(20008, "logged");
     return Finish(true);
   }
   if (name == "kovo_remove_watch") {
     const std::string id = request.Text(wire::kWatchId);
-    const auto before = m_watches.size();
-    std::erase_if(m_watches, [&](const Watch& w) { return w.id == id; });
-    if (before == m_watches.size()) return ReplyError(name, "unknown watch " + id);
+    const auto it = m_watches.find(id);
+    if (it == m_watches.end()) return ReplyError(name, "unknown watch " + id);
+    RemoveWatch(it);
     return ReplyDone(name);
   }
   ReplyError(name, "unknown request " + std::string(name));
@@ -335,25 +340,47 @@ void CClientSession::QuoteReply(const connectkovo::Message& request, std::string
 }
 
 void CClientSession::AddWatch(const connectkovo::Message& request, std::string_view name) {
-  Watch watch;
-  watch.id = request.Text(wire::kWatchId);
+  const std::string id = request.Text(wire::kWatchId);
   const int32_t count = request.Count(wire::kWatchField);
-  if (watch.id.empty() || count == 0 || request.Count(wire::kWatchValue) != count ||
+  if (id.empty() || count == 0 || request.Count(wire::kWatchValue) != count ||
       request.Count(wire::kWatchAny) != count)
     return ReplyError(name, "a watch needs an id and (field, value, any) triples");
-  if (m_watches.size() >= 100000) return ReplyError(name, "too many watches");
+  const auto existing = m_watches.find(id);
+  if (existing == m_watches.end() && m_watches.size() >= 100000)
+    return ReplyError(name, "too many watches");
+  Watch watch;
   std::string seg, token;
+  bool hasSeg = false, hasToken = false;
   for (int32_t i = 0; i < count; ++i) {
     Pair p{LeadingInt32(request.View(wire::kWatchField, i)), request.Text(wire::kWatchValue, i),
            request.View(wire::kWatchAny, i) == "1"};
-    if (!p.any && p.field == wire::kExchSeg) seg = p.value;
-    if (!p.any && p.field == wire::kToken) token = p.value;
+    if (!p.any && p.field == wire::kExchSeg) seg = p.value, hasSeg = true;
+    if (!p.any && p.field == wire::kToken) token = p.value, hasToken = true;
     watch.pairs.push_back(std::move(p));
   }
-  watch.scrip = m_market.scrips.Find(seg, token);
-  std::erase_if(m_watches, [&](const Watch& w) { return w.id == watch.id; });
-  m_watches.push_back(std::move(watch));
+  if (hasSeg && hasToken) watch.scripKey = seg + "|" + token;
+  // The same id again replaces the earlier watch.
+  if (existing != m_watches.end()) RemoveWatch(existing);
+  Watch& stored = m_watches.emplace(id, std::move(watch)).first->second;
+  if (stored.scripKey.empty()) {
+    m_unkeyed.insert(&stored);
+  } else {
+    auto [bucket, fresh] = m_byScrip.try_emplace(stored.scripKey);
+    if (fresh) bucket->second.scrip = m_market.scrips.Find(seg, token);
+    bucket->second.watches.insert(&stored);
+  }
   ReplyDone(name);
+}
+
+void CClientSession::RemoveWatch(std::unordered_map<std::string, Watch>::iterator it) {
+  const Watch* watch = &it->second;
+  if (watch->scripKey.empty()) {
+    m_unkeyed.erase(watch);
+  } else if (auto bucket = m_byScrip.find(watch->scripKey); bucket != m_byScrip.end()) {
+    bucket->second.watches.erase(watch);
+    if (bucket->second.watches.empty()) m_byScrip.erase(bucket);
+  }
+  m_watches.erase(it);
 }
 
 void CClientSession::OrderRequestReply(const connectkovo::Message& request, std::string_view name,
@@ -459,13 +486,27 @@ bool CClientSession::Matches(const Watch& watch, const Fields& fields) const {
 }
 
 void CClientSession::Publish(const Fields& fields) {
-  bool wanted = false;
-  for (const Watch& w : m_watches) {
-    if (Matches(w, fields)) {
-      wanted = true;
-      break;
-    }
+  // Only the watches of the broadcast's scrip, and those naming no scrip,
+  // can match it.
+  const std::string* seg = nullptr;
+  const std::string* token = nullptr;
+  for (const auto& [field, value] : fields) {
+    if (field == wire::kExchSeg && !seg) seg = &value;
+    if (field == wire::kToken && !token) token = &value;
   }
+  auto anyMatches = [&](const std::unordered_set<const Watch*>& watches) {
+    for (const Watch* w : watches) {
+      ++m_examined;
+      if (Matches(*w, fields)) return true;
+    }
+    return false;
+  };
+  bool wanted = false;
+  if (seg && token) {
+    const auto bucket = m_byScrip.find(*seg + "|" + *token);
+    wanted = bucket != m_byScrip.end() && anyMatches(bucket->second.watches);
+  }
+  if (!wanted) wanted = anyMatches(m_unkeyed);
   if (!wanted) return;
   m_writer.Start();
   for (const auto& [field, value] : fields) m_writer.Add(field, value);
@@ -477,12 +518,9 @@ void CClientSession::OnClock(int64_t now) {
   const bool newMinute = m_lastMinute != 0 && minute > m_lastMinute;
   if (now != m_lastSecond) {
     // Each watched scrip once, however many watches name it.
-    std::vector<const Scrip*> published;
-    for (const Watch& w : m_watches) {
-      if (w.scrip && std::find(published.begin(), published.end(), w.scrip) == published.end())
-        published.push_back(w.scrip);
-    }
-    for (const Scrip* s : published) {
+    for (const auto& [key, bucket] : m_byScrip) {
+      const Scrip* s = bucket.scrip;
+      if (!s) continue;
       const std::string seg = s->exchSeg, token = s->token;
       Publish(
           {{wire::kExchSeg, seg},

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <connectkovo/connectkovo.hpp>
@@ -77,11 +81,16 @@ class CClientSession {
   size_t ProduceBurst(size_t max, int64_t now);
 
   size_t WatchCount() const { return m_watches.size(); }
+  // Watches compared with broadcasts so far: what a broadcast costs.
+  size_t WatchesExamined() const { return m_examined; }
   void SetLoginDirectory(LoginDirectory* logins) { m_logins = logins; }
   // This session's user logged in elsewhere: a notice for whoever watches
   // the user's id.
   void LoggedInElsewhere(const std::string& login, const std::string& where);
-  const std::vector<std::string>& LoggedLines() const { return m_logLines; }
+  // The client's latest log lines, each cut to kMaxLogLineBytes.
+  const std::deque<std::string>& LoggedLines() const { return m_logLines; }
+  static constexpr size_t kMaxLogLines = 256;
+  static constexpr size_t kMaxLogLineBytes = 1024;
 
  private:
   struct Pair {
@@ -90,9 +99,13 @@ class CClientSession {
     bool any;
   };
   struct Watch {
-    std::string id;
     std::vector<Pair> pairs;
-    const Scrip* scrip;  // when the watch names a known scrip by segment and token
+    std::string scripKey;  // "seg|token" when the watch fixes both, else empty
+  };
+  // The watches naming one scrip key, and the scrip when it is known.
+  struct ScripWatches {
+    const Scrip* scrip = nullptr;
+    std::unordered_set<const Watch*> watches;
   };
   using Fields = std::vector<std::pair<int32_t, std::string>>;
 
@@ -122,6 +135,7 @@ class CClientSession {
   // Sends a broadcast when one of the watches matches it.
   void Publish(const Fields& fields);
   bool Matches(const Watch& watch, const Fields& fields) const;
+  void RemoveWatch(std::unordered_map<std::string, Watch>::iterator it);
 
   const Market& m_market;
   const ServiceConfig& m_config;
@@ -129,8 +143,14 @@ class CClientSession {
   Sink m_sink;
   connectkovo::Writer m_writer;
   std::string m_requestId;  // of the request being answered
-  std::vector<Watch> m_watches;
-  std::vector<std::string> m_logLines;
+  // Watches by id, and indexed by the scrip key that broadcasts carry, so
+  // adding, removing and publishing do not walk every watch. Ordered keys
+  // keep the order of a step's broadcasts stable.
+  std::unordered_map<std::string, Watch> m_watches;
+  std::map<std::string, ScripWatches, std::less<>> m_byScrip;
+  std::unordered_set<const Watch*> m_unkeyed;
+  size_t m_examined = 0;
+  std::deque<std::string> m_logLines;
   std::unique_ptr<MatchingEngine> m_engine;
   int64_t m_lastMinute = 0;  // minute of the last clock step
   int64_t m_lastSecond = 0;

@@ -193,5 +193,83 @@ TEST_F(Service, OrdersAnswerWithAnAckAndUpdatesForTheirOwner) {
   EXPECT_EQ(out[0].Text(wire::kErrorText), "order number is missing");
 }
 
+TEST_F(Service, ABroadcastLooksOnlyAtTheWatchesOfItsScrip) {
+  auto s = Session();
+  auto watch = [&](const std::string& id, const std::string& seg, const std::string& token,
+                   int32_t field, bool any) {
+    s->OnFrame(Request({{0, "kovo_add_watch"},
+                        {wire::kWatchId, id},
+                        {wire::kWatchField, "63001"},
+                        {wire::kWatchValue, seg},
+                        {wire::kWatchAny, "0"},
+                        {wire::kWatchField, "10100"},
+                        {wire::kWatchValue, token},
+                        {wire::kWatchAny, "0"},
+                        {wire::kWatchField, std::to_string(field)},
+                        {wire::kWatchValue, any ? "" : "60"},
+                        {wire::kWatchAny, any ? "1" : "0"}}),
+               kNow);
+  };
+  // Many watches of scrips the market does not have, then one of a real scrip.
+  constexpr int kMany = 20000;
+  for (int i = 0; i < kMany; ++i)
+    watch("w" + std::to_string(i), "nse_cm", std::to_string(900000 + i), 6, true);
+  watch("tick", "nse_cm", "2885", 6, true);
+  ASSERT_EQ(s->WatchCount(), kMany + 1u);
+  out.clear();
+
+  // A step publishes the one watched scrip after looking at its own watch
+  // only, not at the twenty thousand others.
+  const size_t examined = s->WatchesExamined();
+  s->OnClock(kNow + 1);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(10100), "2885");
+  EXPECT_LE(s->WatchesExamined() - examined, 2u);
+
+  // The same id again moves the watch: the old scrip falls silent, the new
+  // one is published; removal by id leaves the rest alone.
+  watch("tick", "nse_cm", "11536", 6, true);
+  EXPECT_EQ(s->WatchCount(), kMany + 1u);
+  for (int i = 0; i < kMany; i += 2)
+    s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "w" + std::to_string(i)}}),
+               kNow);
+  EXPECT_EQ(s->WatchCount(), kMany / 2 + 1u);
+  out.clear();
+  s->OnClock(kNow + 2);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(10100), "11536");
+  s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "tick"}}), kNow);
+  out.clear();
+  s->OnClock(kNow + 3);
+  EXPECT_TRUE(out.empty());
+
+  // A watch that names no scrip still sees the broadcasts it matches.
+  s->OnFrame(Request({{0, "kovo_add_watch"},
+                      {wire::kWatchId, "login"},
+                      {wire::kWatchField, "0"},
+                      {wire::kWatchValue, "kovo_login_elsewhere"},
+                      {wire::kWatchAny, "0"}}),
+             kNow);
+  out.clear();
+  s->LoggedInElsewhere("ANITA", "10.9.9.9");
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].Text(31003), "ANITA");
+}
+
+TEST_F(Service, AClientsLogKeepsOnlyItsLatestLinesCutShort) {
+  auto s = Session();
+  std::vector<std::pair<int32_t, std::string>> fields{{0, "xr_log_nt_msg"}};
+  const size_t lines = CClientSession::kMaxLogLines + 44;
+  for (size_t i = 0; i < lines; ++i) fields.push_back({20008, "line " + std::to_string(i)});
+  fields.push_back({20008, std::string(100000, 'x')});
+  ASSERT_TRUE(s->OnFrame(Request(fields), kNow));
+  EXPECT_EQ(out.back().Text(20008), "logged");
+  const auto& kept = s->LoggedLines();
+  ASSERT_EQ(kept.size(), CClientSession::kMaxLogLines);
+  EXPECT_EQ(kept.front(), "line 45");
+  EXPECT_EQ(kept[kept.size() - 2], "line " + std::to_string(lines - 1));
+  EXPECT_EQ(kept.back(), std::string(CClientSession::kMaxLogLineBytes, 'x'));
+}
+
 }  // namespace
 }  // namespace kovo::test
