@@ -348,38 +348,41 @@ void CClientSession::AddWatch(const connectkovo::Message& request, std::string_v
   const auto existing = m_watches.find(id);
   if (existing == m_watches.end() && m_watches.size() >= 100000)
     return ReplyError(name, "too many watches");
-  Watch watch;
-  std::string seg, token;
+  std::vector<Pair> pairs;
+  std::string seg, token, shape;
   bool hasSeg = false, hasToken = false;
   for (int32_t i = 0; i < count; ++i) {
     Pair p{LeadingInt32(request.View(wire::kWatchField, i)), request.Text(wire::kWatchValue, i),
            request.View(wire::kWatchAny, i) == "1"};
     if (!p.any && p.field == wire::kExchSeg) seg = p.value, hasSeg = true;
     if (!p.any && p.field == wire::kToken) token = p.value, hasToken = true;
-    watch.pairs.push_back(std::move(p));
+    shape += std::to_string(p.field) + (p.any ? "*" : "=") + std::to_string(p.value.size()) + ":" +
+             p.value + ";";
+    pairs.push_back(std::move(p));
   }
-  if (hasSeg && hasToken) watch.scripKey = seg + "|" + token;
   // The same id again replaces the earlier watch.
   if (existing != m_watches.end()) RemoveWatch(existing);
-  Watch& stored = m_watches.emplace(id, std::move(watch)).first->second;
-  if (stored.scripKey.empty()) {
-    m_unkeyed.insert(&stored);
-  } else {
+  Watch& stored = m_watches[id];
+  if (hasSeg && hasToken) stored.scripKey = seg + "|" + token;
+  stored.shape = std::move(shape);
+  Shapes* shapes = &m_unkeyed;
+  if (!stored.scripKey.empty()) {
     auto [bucket, fresh] = m_byScrip.try_emplace(stored.scripKey);
     if (fresh) bucket->second.scrip = m_market.scrips.Find(seg, token);
-    bucket->second.watches.insert(&stored);
+    shapes = &bucket->second.shapes;
   }
+  Shape& alike = (*shapes)[stored.shape];
+  if (alike.watches++ == 0) alike.pairs = std::move(pairs);
   ReplyDone(name);
 }
 
 void CClientSession::RemoveWatch(std::unordered_map<std::string, Watch>::iterator it) {
-  const Watch* watch = &it->second;
-  if (watch->scripKey.empty()) {
-    m_unkeyed.erase(watch);
-  } else if (auto bucket = m_byScrip.find(watch->scripKey); bucket != m_byScrip.end()) {
-    bucket->second.watches.erase(watch);
-    if (bucket->second.watches.empty()) m_byScrip.erase(bucket);
-  }
+  const Watch& watch = it->second;
+  auto bucket = watch.scripKey.empty() ? m_byScrip.end() : m_byScrip.find(watch.scripKey);
+  Shapes& shapes = bucket == m_byScrip.end() ? m_unkeyed : bucket->second.shapes;
+  if (auto alike = shapes.find(watch.shape); alike != shapes.end() && --alike->second.watches == 0)
+    shapes.erase(alike);
+  if (bucket != m_byScrip.end() && bucket->second.shapes.empty()) m_byScrip.erase(bucket);
   m_watches.erase(it);
 }
 
@@ -471,8 +474,8 @@ size_t CClientSession::ProduceBurst(size_t max, int64_t now) {
   return n;
 }
 
-bool CClientSession::Matches(const Watch& watch, const Fields& fields) const {
-  for (const Pair& p : watch.pairs) {
+bool CClientSession::Matches(const std::vector<Pair>& pairs, const Fields& fields) const {
+  for (const Pair& p : pairs) {
     bool found = false;
     for (const auto& [field, value] : fields) {
       if (field == p.field && (p.any || value == p.value)) {
@@ -485,6 +488,14 @@ bool CClientSession::Matches(const Watch& watch, const Fields& fields) const {
   return true;
 }
 
+bool CClientSession::AnyMatches(const Shapes& shapes, const Fields& fields) {
+  for (const auto& [key, shape] : shapes) {
+    ++m_examined;
+    if (Matches(shape.pairs, fields)) return true;
+  }
+  return false;
+}
+
 void CClientSession::Publish(const Fields& fields) {
   // Only the watches of the broadcast's scrip, and those naming no scrip,
   // can match it.
@@ -494,19 +505,12 @@ void CClientSession::Publish(const Fields& fields) {
     if (field == wire::kExchSeg && !seg) seg = &value;
     if (field == wire::kToken && !token) token = &value;
   }
-  auto anyMatches = [&](const std::unordered_set<const Watch*>& watches) {
-    for (const Watch* w : watches) {
-      ++m_examined;
-      if (Matches(*w, fields)) return true;
-    }
-    return false;
-  };
   bool wanted = false;
   if (seg && token) {
     const auto bucket = m_byScrip.find(*seg + "|" + *token);
-    wanted = bucket != m_byScrip.end() && anyMatches(bucket->second.watches);
+    wanted = bucket != m_byScrip.end() && AnyMatches(bucket->second.shapes, fields);
   }
-  if (!wanted) wanted = anyMatches(m_unkeyed);
+  if (!wanted) wanted = AnyMatches(m_unkeyed, fields);
   if (!wanted) return;
   m_writer.Start();
   for (const auto& [field, value] : fields) m_writer.Add(field, value);

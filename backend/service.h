@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include <connectkovo/connectkovo.hpp>
@@ -81,7 +80,7 @@ class CClientSession {
   size_t ProduceBurst(size_t max, int64_t now);
 
   size_t WatchCount() const { return m_watches.size(); }
-  // Watches compared with broadcasts so far: what a broadcast costs.
+  // Watch shapes compared with broadcasts so far: what broadcasts cost.
   size_t WatchesExamined() const { return m_examined; }
   void SetLoginDirectory(LoginDirectory* logins) { m_logins = logins; }
   // This session's user logged in elsewhere: a notice for whoever watches
@@ -98,14 +97,21 @@ class CClientSession {
     std::string value;
     bool any;
   };
-  struct Watch {
+  // Watches alike but for their ids are compared once: a broadcast costs
+  // the number of different shapes watching its scrip, not of watches.
+  struct Shape {
     std::vector<Pair> pairs;
-    std::string scripKey;  // "seg|token" when the watch fixes both, else empty
+    size_t watches = 0;
   };
-  // The watches naming one scrip key, and the scrip when it is known.
+  using Shapes = std::unordered_map<std::string, Shape>;
+  struct Watch {
+    std::string scripKey;  // "seg|token" when the watch fixes both, else empty
+    std::string shape;     // key of its Shape
+  };
+  // The shapes watching one scrip key, and the scrip when it is known.
   struct ScripWatches {
     const Scrip* scrip = nullptr;
-    std::unordered_set<const Watch*> watches;
+    Shapes shapes;
   };
   using Fields = std::vector<std::pair<int32_t, std::string>>;
 
@@ -134,7 +140,8 @@ class CClientSession {
   void SendOrderUpdates(const std::vector<OrderUpdate>& updates);
   // Sends a broadcast when one of the watches matches it.
   void Publish(const Fields& fields);
-  bool Matches(const Watch& watch, const Fields& fields) const;
+  bool Matches(const std::vector<Pair>& pairs, const Fields& fields) const;
+  bool AnyMatches(const Shapes& shapes, const Fields& fields);
   void RemoveWatch(std::unordered_map<std::string, Watch>::iterator it);
 
   const Market& m_market;
@@ -148,7 +155,7 @@ class CClientSession {
   // keep the order of a step's broadcasts stable.
   std::unordered_map<std::string, Watch> m_watches;
   std::map<std::string, ScripWatches, std::less<>> m_byScrip;
-  std::unordered_set<const Watch*> m_unkeyed;
+  Shapes m_unkeyed;
   size_t m_examined = 0;
   std::deque<std::string> m_logLines;
   std::unique_ptr<MatchingEngine> m_engine;

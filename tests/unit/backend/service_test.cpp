@@ -214,12 +214,14 @@ TEST_F(Service, ABroadcastLooksOnlyAtTheWatchesOfItsScrip) {
   constexpr int kMany = 20000;
   for (int i = 0; i < kMany; ++i)
     watch("w" + std::to_string(i), "nse_cm", std::to_string(900000 + i), 6, true);
+  // And a thousand alike watches of its bars, as many chart windows would hold.
+  for (int i = 0; i < 1000; ++i) watch("b" + std::to_string(i), "nse_cm", "2885", 10803, false);
   watch("tick", "nse_cm", "2885", 6, true);
-  ASSERT_EQ(s->WatchCount(), kMany + 1u);
+  ASSERT_EQ(s->WatchCount(), kMany + 1001u);
   out.clear();
 
-  // A step publishes the one watched scrip after looking at its own watch
-  // only, not at the twenty thousand others.
+  // A step publishes the one watched scrip after looking at its own two
+  // kinds of watch only, not at the twenty-one thousand others.
   const size_t examined = s->WatchesExamined();
   s->OnClock(kNow + 1);
   ASSERT_EQ(out.size(), 1u);
@@ -229,11 +231,11 @@ TEST_F(Service, ABroadcastLooksOnlyAtTheWatchesOfItsScrip) {
   // The same id again moves the watch: the old scrip falls silent, the new
   // one is published; removal by id leaves the rest alone.
   watch("tick", "nse_cm", "11536", 6, true);
-  EXPECT_EQ(s->WatchCount(), kMany + 1u);
+  EXPECT_EQ(s->WatchCount(), kMany + 1001u);
   for (int i = 0; i < kMany; i += 2)
     s->OnFrame(Request({{0, "kovo_remove_watch"}, {wire::kWatchId, "w" + std::to_string(i)}}),
                kNow);
-  EXPECT_EQ(s->WatchCount(), kMany / 2 + 1u);
+  EXPECT_EQ(s->WatchCount(), kMany / 2 + 1001u);
   out.clear();
   s->OnClock(kNow + 2);
   ASSERT_EQ(out.size(), 1u);
