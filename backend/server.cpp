@@ -49,6 +49,16 @@ struct Connection {
   size_t Pending() const { return out.size() - outStart; }
 };
 
+// Time since an arbitrary start that never goes back and stands still
+// while the machine sleeps.
+class MonotonicClock final : public Clock {
+ public:
+  TimePoint Now() const override {
+    return TimePoint(std::chrono::duration_cast<TimePoint::duration>(
+        std::chrono::steady_clock::now().time_since_epoch()));
+  }
+};
+
 // Marks the listener's and the wake-up descriptor's events apart from connections'.
 char g_listenTag;
 char g_wakeTag;
@@ -60,6 +70,7 @@ struct CBackendServer::Loop {
       : owner(server),
         options(server.m_options),
         clock(options.clock ? *options.clock : SystemClock::Instance()),
+        timer(options.timer ? *options.timer : monotonic),
         buffer(kReadChunk),
         events(256) {}
 
@@ -71,7 +82,7 @@ struct CBackendServer::Loop {
   }
 
   int64_t NowMs() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(timer.Now().time_since_epoch())
         .count();
   }
   int64_t NowSeconds() const {
@@ -248,7 +259,9 @@ struct CBackendServer::Loop {
 
   CBackendServer& owner;
   const ServerOptions& options;
+  MonotonicClock monotonic;
   const Clock& clock;
+  const Clock& timer;
   int listenFd = -1;
   int epollFd = -1;
   int wakeFd = -1;

@@ -39,7 +39,10 @@ struct ServerOptions {
   // When accepting fails for want of descriptors or memory, the listener is
   // left alone this long instead of failing again on every pass.
   int64_t acceptBackoffMilliseconds = 250;
-  const Clock* clock = nullptr;  // system clock when null; also paces steps and time-outs
+  const Clock* clock = nullptr;  // market time; the system clock when null
+  // Paces steps and time-outs; a monotonic clock when null, so that a change
+  // of the wall clock or a machine's sleep does not close every connection.
+  const Clock* timer = nullptr;
 };
 
 // The simulated back end on TCP: framed connectkovo messages in and out, one

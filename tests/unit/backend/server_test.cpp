@@ -83,6 +83,7 @@ class BackendServer : public ::testing::Test {
  protected:
   BackendServer() : clock(std::chrono::system_clock::time_point(std::chrono::seconds(kNow))) {
     options.clock = &clock;
+    options.timer = &clock;
     options.stepMilliseconds = 3'600'000;  // no market step unless a test wants one
   }
   void Open() {
