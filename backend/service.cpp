@@ -59,18 +59,25 @@ CClientSession::~CClientSession() {
 }
 
 CClientSession* LoginDirectory::Claim(const std::string& login, CClientSession* session) {
-  for (auto& [id, holder] : m_logins) {
-    if (id != login) continue;
-    CClientSession* earlier = holder;
-    holder = session;
-    return earlier == session ? nullptr : earlier;
+  // One login per session: logging in again as someone else gives up the
+  // first id, so a client cannot fill the directory.
+  if (auto held = m_loginOf.find(session); held != m_loginOf.end() && held->second != login) {
+    m_holders.erase(held->second);
+    m_loginOf.erase(held);
   }
-  m_logins.emplace_back(login, session);
-  return nullptr;
+  CClientSession*& holder = m_holders[login];
+  CClientSession* earlier = holder == session ? nullptr : holder;
+  if (earlier) m_loginOf.erase(earlier);
+  holder = session;
+  m_loginOf[session] = login;
+  return earlier;
 }
 
 void LoginDirectory::Release(CClientSession* session) {
-  std::erase_if(m_logins, [&](const auto& entry) { return entry.second == session; });
+  const auto held = m_loginOf.find(session);
+  if (held == m_loginOf.end()) return;
+  m_holders.erase(held->second);
+  m_loginOf.erase(held);
 }
 
 void CClientSession::LoggedInElsewhere(const std::string& login, const std::string& where) {

@@ -49,12 +49,15 @@ class CClientSession;
 // id tells the first one it has been replaced.
 class LoginDirectory {
  public:
-  // Records session as the holder of login; returns the earlier holder.
+  // Records session as the holder of login, in place of any login it held
+  // before; returns the earlier holder of login.
   CClientSession* Claim(const std::string& login, CClientSession* session);
   void Release(CClientSession* session);
+  size_t Size() const { return m_holders.size(); }
 
  private:
-  std::vector<std::pair<std::string, CClientSession*>> m_logins;
+  std::unordered_map<std::string, CClientSession*> m_holders;
+  std::unordered_map<const CClientSession*, std::string> m_loginOf;
 };
 
 // One client's conversation: requests in, replies and broadcasts out as

@@ -258,7 +258,38 @@ TEST_F(Service, ABroadcastLooksOnlyAtTheWatchesOfItsScrip) {
   EXPECT_EQ(out[0].Text(31003), "ANITA");
 }
 
-TEST_F(Service, AClientsLogKeepsOnlyItsLatestLinesCutShort) {
+TEST_F(Service, WhatAClientLeavesBehindIsBounded) {
+  // Logging in again and again under new ids holds one id, not all of them.
+  backend::LoginDirectory logins;
+  auto a = Session();
+  a->SetLoginDirectory(&logins);
+  a->OnFrame(Request({{0, "kovo_add_watch"},
+                      {wire::kWatchId, "elsewhere"},
+                      {wire::kWatchField, "0"},
+                      {wire::kWatchValue, "kovo_login_elsewhere"},
+                      {wire::kWatchAny, "0"}}),
+             kNow);
+  for (int i = 0; i < 1000; ++i)
+    a->OnFrame(Request({{0, "xr_login"}, {31003, "user" + std::to_string(i)}}), kNow);
+  EXPECT_EQ(logins.Size(), 1u);
+  auto notices = [&] {
+    std::vector<std::string> who;
+    for (const auto& m : out)
+      if (m.Text(0) == "kovo_login_elsewhere") who.push_back(m.Text(31003));
+    return who;
+  };
+  auto b = Session();
+  b->SetLoginDirectory(&logins);
+  out.clear();
+  b->OnFrame(Request({{0, "xr_login"}, {31003, "user0"}}), kNow);
+  EXPECT_TRUE(notices().empty()) << "the first id was given up";
+  b->OnFrame(Request({{0, "xr_login"}, {31003, "user999"}}), kNow);
+  EXPECT_EQ(notices(), std::vector<std::string>{"user999"});
+  EXPECT_EQ(logins.Size(), 1u);
+  b.reset();
+  EXPECT_EQ(logins.Size(), 0u);
+
+  // A chatty client's log keeps only its latest lines, cut short.
   auto s = Session();
   std::vector<std::pair<int32_t, std::string>> fields{{0, "xr_log_nt_msg"}};
   const size_t lines = CClientSession::kMaxLogLines + 44;
