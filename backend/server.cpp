@@ -115,6 +115,9 @@ struct CBackendServer::Loop {
       if (n > 0) {
         c.outStart += static_cast<size_t>(n);
         c.lastActivity = now;
+        // A reader on a slow link is still reading: only one that takes
+        // nothing for the whole grace is closed.
+        if (c.overCapSince != 0) c.overCapSince = now;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;

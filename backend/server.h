@@ -20,8 +20,9 @@ struct ServerOptions {
   // A frame larger than this closes its connection.
   uint32_t maxFramePayload = 1u << 20;
   // A connection with more output waiting than outputCap has its requests
-  // left unread until it reads; one that stays over the cap for
-  // overCapMilliseconds, or lets maxPendingOutput pile up, is closed.
+  // left unread until it reads; one that stays over the cap without reading
+  // a byte for overCapMilliseconds, or lets maxPendingOutput pile up, is
+  // closed.
   size_t outputCap = 1u << 20;
   int64_t overCapMilliseconds = 10'000;
   size_t maxPendingOutput = 64u << 20;
