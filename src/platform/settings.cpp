@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ini_file.h"
-
 namespace kovo {
 namespace {
 
@@ -115,16 +113,53 @@ std::filesystem::path CSettingsFiles::PathOf(std::string_view fileName,
   return {};
 }
 
+void CSettingsFiles::ReportError(const std::string& text) const {
+  if (!m_errorSink) return;
+  try {
+    m_errorSink(text);
+  } catch (...) {
+    // A failing report must not turn a failed write into a crash.
+  }
+}
+
+std::filesystem::path CSettingsFiles::WritablePath(std::string_view fileName,
+                                                   SettingsLocation location) const {
+  const std::filesystem::path file = PathOf(fileName, location);
+  if (file.empty()) {
+    ReportError("Settings not written to \"" + std::string(fileName) +
+                "\": not a file name in a settings folder");
+    return {};
+  }
+  if (location == SettingsLocation::kUserFolder && !EnsureUserFolder()) {
+    ReportError("Settings not written to \"" + file.string() +
+                "\": the per-user folder cannot be created");
+    return {};
+  }
+  return file;
+}
+
+int CSettingsFiles::WriteBatch(std::span<const ini::sIniEntry> entries, std::string_view fileName,
+                               SettingsLocation location) const {
+  try {
+    const std::filesystem::path file = WritablePath(fileName, location);
+    if (file.empty()) return 0;
+    std::string error;
+    if (ini::WriteValues(file, entries, &error)) return 1;
+    ReportError(error);
+  } catch (const std::exception&) {
+  }
+  return 0;
+}
+
 int CSettingsFiles::Access(SettingsMode mode, std::string_view section, std::string_view key,
                            std::string& value, std::string_view fileName,
                            SettingsLocation location) const {
   try {
-    const std::filesystem::path file = PathOf(fileName, location);
     if (mode == SettingsMode::kWrite) {
-      if (file.empty()) return 0;
-      if (location == SettingsLocation::kUserFolder && !EnsureUserFolder()) return 0;
-      return ini::WriteValue(file, section, key, value) ? 1 : 0;
+      const ini::sIniEntry entry{std::string(section), std::string(key), value};
+      return WriteBatch(std::span<const ini::sIniEntry>(&entry, 1), fileName, location);
     }
+    const std::filesystem::path file = PathOf(fileName, location);
     if (mode != SettingsMode::kRead) return 0;
 
     value.clear();

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/ini_file.h"
 
 namespace kovo {
 
@@ -29,7 +34,12 @@ struct SettingsPaths {
 // One-key access to the three settings locations.
 class CSettingsFiles {
  public:
+  // Receives one line per write that failed, saying which file and why.
+  using ErrorSink = std::function<void(const std::string&)>;
+
   explicit CSettingsFiles(SettingsPaths paths);
+
+  void SetErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
 
   const std::filesystem::path& HostFolder() const { return m_paths.hostFolder; }
   std::filesystem::path PluginFolder() const;  // hostFolder / "kovo plugins"
@@ -45,7 +55,8 @@ class CSettingsFiles {
   // Read: 1 and the value when the key is present; 0 (value emptied) when
   // the file cannot be read or the key is missing. Values of any length come
   // back whole. Write: 1 when written; 0 when the file cannot be created or
-  // written. The per-user folder is created on demand for writes.
+  // written (the reason goes to the error sink). The per-user folder is
+  // created on demand for writes.
   int Access(SettingsMode mode, std::string_view section, std::string_view key, std::string& value,
              std::string_view fileName, SettingsLocation location) const;
 
@@ -57,9 +68,18 @@ class CSettingsFiles {
             std::string_view fileName, SettingsLocation location) const {
     return Access(SettingsMode::kWrite, section, key, value, fileName, location);
   }
+  // Several keys of one file in one locked rewrite: 1 when all are written,
+  // 0 (and none is) otherwise.
+  int WriteBatch(std::span<const ini::sIniEntry> entries, std::string_view fileName,
+                 SettingsLocation location) const;
 
  private:
+  // The file to write, or empty after reporting why there is none.
+  std::filesystem::path WritablePath(std::string_view fileName, SettingsLocation location) const;
+  void ReportError(const std::string& text) const;
+
   SettingsPaths m_paths;
+  ErrorSink m_errorSink;
 };
 
 }  // namespace kovo

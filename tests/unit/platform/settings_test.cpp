@@ -42,7 +42,7 @@ TEST_F(SettingsFilesTest, LocationsResolveToTheirFolders) {
   ASSERT_EQ(files.Write("s", "where", "host", "a.ini", kHost), 1);
   ASSERT_EQ(files.Write("s", "where", "plugin", "a.ini", kPlugin), 1);
   ASSERT_EQ(files.Write("s", "where", "user", "a.ini", kUser), 1);
-  EXPECT_EQ(TempDir::ReadFile(m_root / "host" / "a.ini"), "[s]\nwhere=host\n");
+  EXPECT_EQ(TempDir::ReadFile(m_root / "host" / "a.ini"), "[s]\r\nwhere=host\r\n");
   std::string value;
   EXPECT_EQ(files.Read("S", "WHERE", value, "a.ini", kPlugin), 1);
   EXPECT_EQ(value, "plugin");
@@ -98,6 +98,40 @@ TEST_F(SettingsFilesTest, LongValuesComeBackWhole) {
     EXPECT_EQ(files.Read("s", "long", read, "long.ini", kUser), 1) << length;
     EXPECT_EQ(read, written) << length;
   }
+}
+
+TEST_F(SettingsFilesTest, FailedWritesReachTheErrorSinkAndBatchesAreWhole) {
+  CSettingsFiles files(Paths("u"));
+  std::vector<std::string> errors;
+  files.SetErrorSink([&](const std::string& text) { errors.push_back(text); });
+
+  EXPECT_EQ(files.Write("s", "a=b", "v", "a.ini", kPlugin), 0);
+  EXPECT_EQ(files.Write("s", "k", "two\nlines", "a.ini", kPlugin), 0);
+  EXPECT_EQ(files.Write("s", "k", "v", "../a.ini", kPlugin), 0);
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_NE(errors[0].find("\"a=b\""), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find("a.ini"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[1].find("line break"), std::string::npos) << errors[1];
+  EXPECT_NE(errors[2].find("\"../a.ini\""), std::string::npos) << errors[2];
+  EXPECT_FALSE(fs::exists(m_root / "host" / "kovo plugins" / "a.ini"));
+
+  const std::vector<ini::sIniEntry> batch = {{"one", "k", "1"}, {"two", "k", "2"}};
+  ASSERT_EQ(files.WriteBatch(batch, "b.ini", kUser), 1);
+  std::string value;
+  EXPECT_EQ(files.Read("two", "k", value, "b.ini", kUser), 1);
+  EXPECT_EQ(value, "2");
+  EXPECT_EQ(errors.size(), 3u) << "a write that worked reports nothing";
+
+  // A read-only file takes nothing, and says so.
+  const fs::path readOnly = files.PerUserPath("b.ini");
+  fs::permissions(readOnly, fs::perms::owner_read);
+  const std::vector<ini::sIniEntry> changes = {{"one", "k", "x"}, {"three", "k", "3"}};
+  EXPECT_EQ(files.WriteBatch(changes, "b.ini", kUser), 0);
+  ASSERT_EQ(errors.size(), 4u);
+  EXPECT_NE(errors[3].find("read-only"), std::string::npos) << errors[3];
+  EXPECT_EQ(files.Read("one", "k", value, "b.ini", kUser), 1);
+  EXPECT_EQ(value, "1");
+  EXPECT_EQ(files.Read("three", "k", value, "b.ini", kUser), 0);
 }
 
 }  // namespace
