@@ -50,12 +50,12 @@ void CBeepAlerts::SetChecked(int id, bool checked) {
 }
 
 void CBeepAlerts::Save() {
-  if (!m_cb.Settings().Write("TRADING_CALLS", "BEEP_ALERT", m_tradingCalls.load() ? "1" : "0",
-                             kSettingsFile, SettingsLocation::kUserFolder)) {
+  // One rewrite of the file for both switches: this runs on every exit.
+  const ini::sIniEntry entries[] = {
+      {"TRADING_CALLS", "BEEP_ALERT", m_tradingCalls.load() ? "1" : "0"},
+      {"ZINT_API_ORDERS", "BEEP_ALERT", m_apiOrders.load() ? "1" : "0"}};
+  if (!m_cb.Settings().WriteBatch(entries, kSettingsFile, SettingsLocation::kUserFolder)) {
     m_cb.MessageBox("Error while writing Beep Alerts for Trading calls to file");
-  }
-  if (!m_cb.Settings().Write("ZINT_API_ORDERS", "BEEP_ALERT", m_apiOrders.load() ? "1" : "0",
-                             kSettingsFile, SettingsLocation::kUserFolder)) {
     m_cb.MessageBox("Error while writing Beep Alerts for Zint api orders to file");
   }
 }

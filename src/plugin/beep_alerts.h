@@ -31,7 +31,7 @@ class CBeepAlerts {
 
   bool IsChecked(int id) const;
   void SetChecked(int id, bool checked);
-  // Writes both switches; a failed write says so and the other is still written.
+  // Writes both switches in one go; when that fails, each says so.
   void Save();
   // "Zint Api Orders" asks the API-orders switch, any other category the
   // trading-calls one. No window: no beep. Safe from any thread: order API

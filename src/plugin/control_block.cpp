@@ -71,6 +71,8 @@ CControlBlock::CControlBlock(sControlBlockSetup setup)
   m_notifications = std::make_unique<CNotifications>(*m_ports.ui, *m_ports.views, *m_ports.screens);
   updatesDlg = std::make_unique<CUpdatesDlg>(*this);
   nameSet.insert("web_charts");
+  // A settings write that fails says why in the host's log.
+  m_settings.SetErrorSink([this](const std::string& text) { Report(text, kReportError); });
   m_settings.EnsureUserFolder();
 
   m_hostModule = dlopen(nullptr, RTLD_LAZY);

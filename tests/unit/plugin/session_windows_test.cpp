@@ -1,5 +1,7 @@
 // The update check and its dialog, beep alerts, pop-ups and the splash.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -182,6 +184,44 @@ TEST_F(SessionWindows, BeepSwitchesRoundTripAndSaveOnDestruction) {
   Load();
   ASSERT_EQ(plugin->EnsureControlBlock(), 1);
   EXPECT_FALSE(plugin->ControlBlock()->beepAlerts->IsBeepOn("Indian Volatility Calls"));
+}
+
+TEST_F(SessionWindows, ExitRewritesOnlyChangedSettingsAndSaysWhichSwitchFailed) {
+  const auto zint = UserIni("zintsettings.ini");
+  const auto plugins = dir / "host" / "kovo plugins" / "kovozint.ini";
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  plugin->ControlBlock()->beepAlerts->SetChecked(kBeepApiOrders, true);
+  plugin->Exit();
+  EXPECT_EQ(ini::ReadValue(zint, "TRADING_CALLS", "BEEP_ALERT"), "0");
+  EXPECT_EQ(ini::ReadValue(zint, "ZINT_API_ORDERS", "BEEP_ALERT"), "1");
+  EXPECT_EQ(ini::ReadValue(plugins, "ZINT_DATA", "LOCAL STORE"), "0");
+
+  // Nothing changed: the next exit leaves both files as they are.
+  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, zint.c_str(), old, 0), 0);
+  ASSERT_EQ(::utimensat(AT_FDCWD, plugins.c_str(), old, 0), 0);
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  plugin->Exit();
+  for (const auto& file : {zint, plugins}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1000000000) << file;
+  }
+
+  // Both switches go in one write; when it fails, each says so.
+  std::filesystem::permissions(zint, std::filesystem::perms::owner_read);
+  hostUi.Clear();
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  plugin->ControlBlock()->beepAlerts->SetChecked(kBeepTradingCalls, true);
+  plugin->Exit();
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{
+                         "Error while writing Beep Alerts for Trading calls to file",
+                         "Error while writing Beep Alerts for Zint api orders to file"}));
+  EXPECT_TRUE(Logged("zintsettings.ini\": the file is read-only"));
+  EXPECT_EQ(ini::ReadValue(zint, "TRADING_CALLS", "BEEP_ALERT"), "0");
 }
 
 TEST(Popup, SizesFollowTheTextLength) {

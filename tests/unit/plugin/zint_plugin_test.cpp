@@ -177,6 +177,26 @@ TEST_F(ZintPlugin, LocalStoreFlagIsReadAtStartAndWrittenAtTheEnd) {
   EXPECT_TRUE(plugin->ControlBlock()->udpUpdate);
 }
 
+TEST_F(ZintPlugin, SettingsWriteFailuresReachTheLogAsErrors) {
+  const auto ini = dir / "host" / "kovo plugins" / "kovozint.ini";
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  const CSettingsFiles& settings = plugin->ControlBlock()->Settings();
+  EXPECT_EQ(
+      settings.Write("ZINT_DATA", "NO=DAYS", "5", "kovozint.ini", SettingsLocation::kPluginFolder),
+      0);
+  EXPECT_TRUE(Logged("KovoZint Error : Settings not written to \"" + ini.string() +
+                     "\": the key \"NO=DAYS\" of section \"ZINT_DATA\": the key name contains "
+                     "\"=\""));
+
+  // The flag written at the end does not vanish quietly either.
+  ASSERT_TRUE(ini::WriteValue(ini, "ZINT_DATA", "LOCAL STORE", "1"));
+  std::filesystem::permissions(ini, std::filesystem::perms::owner_read);
+  plugin->Exit();
+  EXPECT_TRUE(Logged("\": the file is read-only"));
+  EXPECT_EQ(ini::ReadValue(ini, "ZINT_DATA", "LOCAL STORE"), "1");
+}
+
 TEST_F(ZintPlugin, ShutdownStopsControlsFirstWaitsForWatchersAndRunsOnce) {
   Load();
   ASSERT_EQ(plugin->EnsureControlBlock(), 1);
