@@ -76,7 +76,7 @@ TEST_F(CommonListTest, SavingReportsFilesThatCannotBeOpenedOrWritten) {
   std::filesystem::remove(m_settings.PerUserPath(kZintSettingsFile));
 
   // A title the file cannot hold as a section: opened, but not written.
-  CCommonListCtrl badTitle(Ports(), "Bad]Title");
+  CCommonListCtrl badTitle(Ports(), "Bad\nTitle");
   badTitle.SetColumns(ThreeColumns());
   EXPECT_FALSE(badTitle.SaveProfile());
   EXPECT_EQ(m_dialogs.MessageBoxTexts(),
