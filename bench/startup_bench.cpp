@@ -5,7 +5,11 @@
 //    the host starts. Only the load and the call are timed, in the child.
 //  * InitToReadyControlBlock: InitKovoPlugin again in a process that has the
 //    library loaded; the session is ended between rounds (untimed).
-//  * Exit: ExitKovoPlugin of a ready session, settings written included.
+//  * Exit: ExitKovoPlugin of a ready session, settings written included
+//    (they are unchanged after the first round, so nothing is rewritten).
+//  * ExitWithChangedSettings: the same, with the settings that exit writes
+//    changed behind its back before each round, so each of its files is
+//    rewritten.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -23,6 +27,7 @@
 #include "host/core/host_core.h"
 #include "host/core/session.h"
 #include "platform/headless_ui_thread.h"
+#include "platform/ini_file.h"
 
 namespace {
 
@@ -153,5 +158,41 @@ void BM_Exit(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Exit)->Unit(benchmark::kMillisecond);
+
+// Stores values that the next exit has to overwrite.
+void ChangeExitSettings(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const std::string name = it->path().filename().string();
+    if (name == "zintsettings.ini") {
+      const kovo::ini::sIniEntry entries[] = {{"TRADING_CALLS", "BEEP_ALERT", "x"},
+                                              {"ZINT_API_ORDERS", "BEEP_ALERT", "x"}};
+      kovo::ini::WriteValues(it->path(), entries);
+    } else if (name == "kovozint.ini") {
+      kovo::ini::WriteValue(it->path(), "ZINT_DATA", "LOCAL STORE", "x");
+    }
+  }
+}
+
+void BM_ExitWithChangedSettings(benchmark::State& state) {
+  Fixture fixture;
+  std::string error;
+  if (!fixture.Start(&error)) return state.SkipWithError(error.c_str());
+  Host host;
+  if (!host.Connect(fixture.server.Port(), &error)) return state.SkipWithError(error.c_str());
+  Library lib;
+  if (!lib.Load()) return state.SkipWithError("library or entry points missing");
+  for (auto _ : state) {
+    state.PauseTiming();
+    ChangeExitSettings(fixture.folder);
+    lib.init(nullptr, "", 0, "");
+    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    state.ResumeTiming();
+    lib.exit();
+  }
+}
+BENCHMARK(BM_ExitWithChangedSettings)->Unit(benchmark::kMillisecond);
 
 }  // namespace

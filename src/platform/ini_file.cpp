@@ -333,6 +333,7 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 // still leads to the locked file.
 int LockTemp(const std::string& tempName, std::string& why) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
+    // Not through a link, and without hanging on a FIFO planted there.
     FileDescriptor fd(
         ::open(tempName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     if (fd.Get() < 0) {
