@@ -386,13 +386,12 @@ bool Replace(const std::filesystem::path& target, std::span<const sIniEntry> ent
   const std::string tempName = target.string() + std::string(kTempSuffix);
   FileDescriptor fd(LockTemp(tempName, why));
   if (fd.Get() < 0) return false;
-  bool kept = false;  // the temporary file became the target
-  const auto cleanUp = [&] {
-    if (!kept) ::unlink(tempName.c_str());
-  };
+  // Removed while still locked; a writer waiting for it then opens a new one.
+  const auto cleanUp = [&] { ::unlink(tempName.c_str()); };
 
   // Read again under the lock: another writer may have got there first.
-  switch (LoadFile(target, content, &info)) {
+  const LoadResult current = LoadFile(target, content, &info);
+  switch (current) {
     case LoadResult::kUnusable:
       why = "the file cannot be read or is not a text file of at most 8 MB";
       cleanUp();
@@ -420,7 +419,7 @@ bool Replace(const std::filesystem::path& target, std::span<const sIniEntry> ent
   }
   edited = content;
   EditAll(edited, entries);
-  if (loaded == LoadResult::kOk && edited == content) {
+  if (current == LoadResult::kOk && edited == content) {
     cleanUp();
     return true;
   }
@@ -455,7 +454,6 @@ bool Replace(const std::filesystem::path& target, std::span<const sIniEntry> ent
     cleanUp();
     return false;
   }
-  kept = true;
   // Make the rename itself durable; the data is already safe if this fails.
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
