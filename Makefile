@@ -37,7 +37,7 @@ test: bootstrap
 	ctest --preset asan -j $(JOBS)
 
 bench: bootstrap
-	cmake --preset release
+	cmake --preset release -DKOVO_BENCH_TULIP=ON
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/codec_bench --benchmark_min_time=1
 	./build/release/bench/tick_bench
@@ -53,6 +53,8 @@ bench: bootstrap
 # A good client's p99 beside a flooding or watch-heavy client; watch adds and
 # the market step with 100k watches.
 	./build/release/bench/backend_bench
+# Indicator kernels at 1M bars against Tulip Indicators, and the tail one new bar costs.
+	./build/release/bench/indicator_bench
 
 tsan: bootstrap
 	cmake --preset tsan
