@@ -2,94 +2,73 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace kovo::finance {
-namespace {
 
-// The last n valid values ending before `from`, oldest first, as a ring.
-class ValidWindow {
- public:
-  ValidWindow(std::span<const double> x, int n, size_t from)
-      : m_n(static_cast<size_t>(std::max(n, 1))) {
-    std::vector<double> back;
-    for (size_t t = from; t > 0 && back.size() < m_n; --t)
-      if (HasValue(x[t - 1])) back.push_back(x[t - 1]);
-    for (auto it = back.rbegin(); it != back.rend(); ++it) Push(*it);
-  }
-  // Adds a value, dropping the oldest when full; returns the dropped one or 0.
-  double Push(double v) {
-    double dropped = 0.0;
-    if (m_ring.size() < m_n) {
-      m_ring.push_back(v);
-    } else {
-      dropped = m_ring[m_head];
-      m_ring[m_head] = v;
-      m_head = (m_head + 1) % m_n;
-    }
-    return dropped;
-  }
-  bool Full() const { return m_ring.size() == m_n; }
-  size_t Size() const { return m_n; }
-  const std::vector<double>& Values() const { return m_ring; }
-
- private:
-  size_t m_n;
-  size_t m_head = 0;
-  std::vector<double> m_ring;
-};
-
-template <typename F>
-void WindowOp(std::span<const double> x, int n, std::span<double> y, size_t from, F f) {
-  ValidWindow w(x, n, from);
+void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from) {
+  WindowSum w(x, n);
+  w.Resume(from);
   for (size_t t = from; t < x.size(); ++t) {
     if (!HasValue(x[t])) {
       y[t] = NoValue;
       continue;
     }
-    w.Push(x[t]);
-    y[t] = w.Full() ? f(w.Values()) : NoValue;
+    w.Push(t);
+    y[t] = w.Full() ? w.Mean() : NoValue;
   }
 }
 
-}  // namespace
-
-void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from) {
-  ValidWindow w(x, n, from);
-  double sum = 0.0;
-  for (double v : w.Values()) sum += v;
-  const double count = static_cast<double>(w.Size());
+void MovMeanStdDev(std::span<const double> x, int n, std::span<double> mean, std::span<double> sd,
+                   size_t from) {
+  WindowMoments w(x, n);
+  w.Resume(from);
   for (size_t t = from; t < x.size(); ++t) {
     if (!HasValue(x[t])) {
-      y[t] = NoValue;
+      mean[t] = sd[t] = NoValue;
       continue;
     }
-    const bool wasFull = w.Full();
-    const double dropped = w.Push(x[t]);
-    sum += x[t] - (wasFull ? dropped : 0.0);
-    y[t] = w.Full() ? sum / count : NoValue;
+    w.Push(t);
+    const bool full = w.Full();
+    mean[t] = full ? w.Mean() : NoValue;
+    sd[t] = full ? std::sqrt(w.Variance()) : NoValue;
   }
 }
 
 void MovStdDev(std::span<const double> x, int n, std::span<double> y, size_t from) {
-  WindowOp(x, n, y, from, [](const std::vector<double>& v) {
-    double mean = 0.0;
-    for (double a : v) mean += a;
-    mean /= static_cast<double>(v.size());
-    double ss = 0.0;
-    for (double a : v) ss += (a - mean) * (a - mean);
-    return std::sqrt(ss / static_cast<double>(v.size()));
-  });
+  WindowMoments w(x, n);
+  w.Resume(from);
+  for (size_t t = from; t < x.size(); ++t) {
+    if (!HasValue(x[t])) {
+      y[t] = NoValue;
+      continue;
+    }
+    w.Push(t);
+    y[t] = w.Full() ? std::sqrt(w.Variance()) : NoValue;
+  }
 }
 
+namespace {
+template <bool Max>
+void MovExtreme(std::span<const double> x, int n, std::span<double> y, size_t from) {
+  WindowExtreme<Max> w(x, n);
+  w.Resume(from);
+  for (size_t t = from; t < x.size(); ++t) {
+    if (!HasValue(x[t])) {
+      y[t] = NoValue;
+      continue;
+    }
+    w.Push(t);
+    y[t] = w.Full() ? w.Value() : NoValue;
+  }
+}
+}  // namespace
+
 void MovMax(std::span<const double> x, int n, std::span<double> y, size_t from) {
-  WindowOp(x, n, y, from,
-           [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
+  MovExtreme<true>(x, n, y, from);
 }
 
 void MovMin(std::span<const double> x, int n, std::span<double> y, size_t from) {
-  WindowOp(x, n, y, from,
-           [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+  MovExtreme<false>(x, n, y, from);
 }
 
 void ExpAvg(std::span<const double> x, double alpha, std::span<double> y, size_t from) {
@@ -104,7 +83,7 @@ void ExpAvg(std::span<const double> x, double alpha, std::span<double> y, size_t
       y[t] = NoValue;
       continue;
     }
-    prev = HasValue(prev) ? alpha * x[t] + (1.0 - alpha) * prev : x[t];
+    prev = HasValue(prev) ? prev + alpha * (x[t] - prev) : x[t];
     y[t] = prev;
   }
 }

@@ -4,6 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+// Every kernel is one pass with O(1) work per bar (CCI's mean deviation
+// aside), and resumes at `from` from state it can rebuild exactly: the last
+// values of its own arrays for recurrences, the window engines of array_math
+// for windows. So a tail equals a full computation bit for bit. Names, marks
+// and axes are set only on a full computation: a tail keeps them.
+
 namespace kovo::finance {
 namespace {
 
@@ -30,8 +36,17 @@ size_t Prepare(Outputs& out, size_t n, size_t lines, size_t work, size_t from) {
   return std::min(from, n);
 }
 
-void Finish(Outputs& out) {
-  out.leading = out.lines.empty() ? 0 : LeadingNoValue(out.lines[0].values);
+// A first value before `from` stays where it was; otherwise it is searched from `from`.
+void Finish(Outputs& out, size_t from) {
+  if (out.lines.empty()) {
+    out.leading = 0;
+    return;
+  }
+  if (from > 0 && out.leading < from) return;
+  const auto& v = out.lines[0].values;
+  size_t i = from;
+  while (i < v.size() && !HasValue(v[i])) ++i;
+  out.leading = i;
 }
 
 Span L(Outputs& o, size_t i) {
@@ -77,6 +92,26 @@ double Alpha(int n) {
   return 2.0 / (n + 1.0);
 }
 
+// The last valid value before `from`, NoValue when there is none.
+double LastBefore(CSpan x, size_t from) {
+  for (size_t t = std::min(from, x.size()); t > 0; --t)
+    if (Ok(x[t - 1])) return x[t - 1];
+  return NoValue;
+}
+
+// One step of an average seeded with its first value: y += a (x - y).
+double ExpStep(double& prev, double x, double a) {
+  prev = Ok(prev) ? prev + a * (x - prev) : x;
+  return prev;
+}
+
+// a/b scaled by k; 0/0 = zeroByZero as it stands; x/0 and NoValue in = NoValue.
+double Ratio(double a, double b, double zeroByZero, double k) {
+  if (!Ok(a, b)) return NoValue;
+  if (b == 0) return a == 0 ? zeroByZero : NoValue;
+  return a / b * k;
+}
+
 // (2C - L - H) / (H - L), 0/0 = 0.
 double Clv(double h, double l, double c) {
   if (!Ok(h, l, c)) return NoValue;
@@ -85,87 +120,111 @@ double Clv(double h, double l, double c) {
   return num / den;
 }
 
-// TR = max(H - L, |H - Cprev|, |Cprev - L|); H - L where there is no previous close.
-void TrueRange(const Inputs& in, Span prevClose, Span tr, size_t from) {
-  const size_t n = in.close.size();
-  ShiftOne(in.close, prevClose, from);
-  Map(from, n, tr, [&](size_t t) {
-    const double h = in.high[t], l = in.low[t], p = prevClose[t];
-    if (!Ok(h, l)) return NoValue;
-    if (!Ok(p)) return h - l;
-    return std::max({h - l, std::fabs(h - p), std::fabs(p - l)});
-  });
+double ClvVolume(const Inputs& in, size_t t) {
+  const double c = Clv(in.high[t], in.low[t], in.close[t]);
+  return Ok(c, in.volume[t]) ? c * in.volume[t] : NoValue;
 }
 
-void Scale(CSpan x, double k, double add, Span y, size_t from) {
-  for (size_t t = from; t < x.size(); ++t) y[t] = Ok(x[t]) ? x[t] * k + add : NoValue;
+double TypicalAt(const Inputs& in, size_t t) {
+  return Ok(in.high[t], in.low[t], in.close[t]) ? (in.high[t] + in.low[t] + in.close[t]) / 3
+                                                : NoValue;
 }
 
-void Sub(CSpan a, CSpan b, Span y, size_t from) {
-  for (size_t t = from; t < a.size(); ++t) y[t] = Ok(a[t], b[t]) ? a[t] - b[t] : NoValue;
+// TR = max(H - L, |H - Cprev|, |Cprev - L|) with Cprev the previous valid
+// close; H - L where there is none.
+double TrueRangeAt(const Inputs& in, size_t t, double prevClose) {
+  const double h = in.high[t], l = in.low[t];
+  if (!Ok(h, l)) return NoValue;
+  if (!Ok(prevClose)) return h - l;
+  return std::max({h - l, std::fabs(h - prevClose), std::fabs(prevClose - l)});
 }
 
-// MA of close, the four kinds sharing the naming.
-void OneLine(Outputs& out, const Inputs& in, size_t work, size_t& from, std::string name) {
+// MA of close, the four kinds sharing the shape.
+void OneLine(Outputs& out, const Inputs& in, size_t work, size_t& from) {
   from = Prepare(out, in.close.size(), 1, work, from);
-  out.lines[0].name = std::move(name);
 }
 
-// Wilder smoothing seeded by the mean of the first n valid values:
-// out_k = ((n-1) out_(k-1) + x_k) / n. `count` keeps how many valid values were seen.
-void SeededWilder(CSpan x, int n, Span y, Span count, size_t from) {
-  n = std::max(n, 1);
-  double k = 0, acc = 0;
-  if (from > 0 && Ok(count[from - 1])) k = count[from - 1];
-  if (k >= n) {
-    const size_t last = LastValueIndex(CSpan(y.data(), from));
-    acc = y[last] * (n - 1);
-  } else {
+// Wilder smoothing seeded by the mean of the first n valid values, of a
+// close's gains and moves together: y += (x - y) / n once seeded. Resumes from
+// the smoothed values su/sa, or while still seeding, from the closes.
+struct SeededWilderPair {
+  int n;
+  double inv;
+  size_t k = 0;  // valid moves seen, while seeding
+  double u = NoValue, a = NoValue, accU = 0, accA = 0;
+
+  SeededWilderPair(int period, CSpan x, CSpan su, CSpan sa, size_t from)
+      : n(std::max(period, 1)), inv(1.0 / n) {
     for (size_t t = from; t > 0; --t)
-      if (Ok(x[t - 1])) acc += x[t - 1];
+      if (Ok(su[t - 1])) {
+        u = su[t - 1], a = sa[t - 1];
+        return;
+      }
+    for (size_t t = 1; t < from; ++t)
+      if (Ok(x[t], x[t - 1])) {
+        const double d = x[t] - x[t - 1];
+        ++k, accU += std::max(d, 0.0), accA += std::fabs(d);
+      }
   }
+  // False while seeding.
+  bool Step(double xu, double xa) {
+    if (Ok(u)) {
+      u += (xu - u) * inv;
+      a += (xa - a) * inv;
+      return true;
+    }
+    ++k, accU += xu, accA += xa;
+    if (k < static_cast<size_t>(n)) return false;
+    u = accU / n, a = accA / n;
+    return true;
+  }
+};
+
+// RSI of x into r; the smoothed gains and moves kept in su/sa.
+void RsiInto(CSpan x, int n, Span su, Span sa, Span r, size_t from) {
+  SeededWilderPair w(n, x, su, sa, from);
   for (size_t t = from; t < x.size(); ++t) {
-    if (!Ok(x[t])) {
-      y[t] = NoValue;
-      count[t] = k;
-      continue;
-    }
-    k += 1;
-    acc += x[t];
-    count[t] = k;
-    if (k < n) {
-      y[t] = NoValue;
-    } else {
-      y[t] = acc / n;
-      acc = y[t] * (n - 1);
-    }
+    su[t] = sa[t] = r[t] = NoValue;
+    if (t == 0 || !Ok(x[t], x[t - 1])) continue;
+    const double d = x[t] - x[t - 1];
+    if (!w.Step(std::max(d, 0.0), std::fabs(d))) continue;
+    su[t] = w.u, sa[t] = w.a;
+    r[t] = Ratio(w.u, w.a, 50, 100);
   }
 }
 
-// RSI into r using four work arrays starting at w.
-void RsiInto(const Inputs& in, int n, Outputs& out, size_t w, Span r, size_t from) {
-  const size_t size = in.close.size();
-  Span d = W(out, w), u = W(out, w + 1), a = W(out, w + 2), su = W(out, w + 3), sa = W(out, w + 4),
-       cu = W(out, w + 5), ca = W(out, w + 6);
-  Delta(in.close, 1, d, from);
-  Map(from, size, u, [&](size_t t) { return Ok(d[t]) ? std::max(d[t], 0.0) : NoValue; });
-  Map(from, size, a, [&](size_t t) { return Ok(d[t]) ? std::fabs(d[t]) : NoValue; });
-  SeededWilder(u, n, su, cu, from);
-  SeededWilder(a, n, sa, ca, from);
-  FinanceDiv(su, sa, 0.5, r, from);
-  Scale(r, 100, 0, r, from);
+// 100 (x - MIN_n(lo)) / (MAX_n(hi) - MIN_n(lo)), 0/0 = zz.
+void StochInto(CSpan x, CSpan hi, CSpan lo, int n, double zz, Span y, size_t from) {
+  WindowExtreme<true> mx(hi, n);
+  WindowExtreme<false> mn(lo, n);
+  mx.Resume(from);
+  mn.Resume(from);
+  for (size_t t = from; t < x.size(); ++t) {
+    double h = NoValue, l = NoValue;
+    if (Ok(hi[t])) {
+      mx.Push(t);
+      if (mx.Full()) h = mx.Value();
+    }
+    if (Ok(lo[t])) {
+      mn.Push(t);
+      if (mn.Full()) l = mn.Value();
+    }
+    y[t] = Ok(x[t], h, l) ? Ratio(x[t] - l, h - l, zz, 100) : NoValue;
+  }
 }
 
-// 100 * (x - MIN_n(lo)) / (MAX_n(hi) - MIN_n(lo)), 0/0 = zz.
-void StochInto(CSpan x, CSpan hi, CSpan lo, int n, Span mx, Span mn, Span num, Span den, double zz,
-               Span y, size_t from) {
-  MovMax(hi, n, mx, from);
-  MovMin(lo, n, mn, from);
-  Sub(x, mn, num, from);
-  Sub(mx, mn, den, from);
-  FinanceDiv(num, den, zz / 100.0, y, from);
-  Scale(y, 100, 0, y, from);
-}
+// y = SMA_n(x) for the positions [from, size) as x is filled: call Step(t)
+// after x[t] is written.
+struct MovAvgStep {
+  WindowSum w;
+  Span y;
+  MovAvgStep(CSpan x, int n, Span out, size_t from) : w(x, n), y(out) { w.Resume(from); }
+  double Step(size_t t, double x) {
+    if (!Ok(x)) return y[t] = NoValue;
+    w.Push(t);
+    return y[t] = w.Full() ? w.Mean() : NoValue;
+  }
+};
 
 void Thresholds(Outputs& out, double centre, double range, bool onlyInside) {
   out.marks.clear();
@@ -177,35 +236,48 @@ void OscillatorOfEmas(CSpan x, const Options& opt, Outputs& out, size_t from, bo
                       const char* name, const char* signalName) {
   const size_t n = x.size();
   const int p1 = Period(opt, 0, 26), p2 = Period(opt, 1, 12), p3 = Period(opt, 2, 9);
-  from = Prepare(out, n, 3, 3, from);
-  out.lines[0].name = Name(name, p1, p2);
-  out.lines[1].name = Name(signalName, p3);
-  out.lines[2].name = "Divergence";
-  out.lines[2].bars = true;
-  Span e1 = W(out, 0), e2 = W(out, 1), diff = W(out, 2);
-  ExpAvg(x, Alpha(p1), e1, from);
-  ExpAvg(x, Alpha(p2), e2, from);
-  Sub(e2, e1, diff, from);
-  if (percent) {
-    FinanceDiv(diff, e2, 0.0, L(out, 0), from);
-    Scale(L(out, 0), 100, 0, L(out, 0), from);
-  } else {
-    std::copy(diff.begin() + static_cast<std::ptrdiff_t>(from), diff.end(),
-              L(out, 0).begin() + static_cast<std::ptrdiff_t>(from));
+  from = Prepare(out, n, 3, 2, from);
+  if (from == 0) {
+    out.lines[0].name = Name(name, p1, p2);
+    out.lines[1].name = Name(signalName, p3);
+    out.lines[2].name = "Divergence";
+    out.lines[2].bars = true;
   }
-  ExpAvg(L(out, 0), Alpha(p3), L(out, 1), from);
-  Sub(L(out, 0), L(out, 1), L(out, 2), from);
-  Finish(out);
+  Span e1 = W(out, 0), e2 = W(out, 1), line = L(out, 0), sig = L(out, 1), hist = L(out, 2);
+  const double a1 = Alpha(p1), a2 = Alpha(p2), a3 = Alpha(p3);
+  double s1 = LastBefore(e1, from), s2 = LastBefore(e2, from), s3 = LastBefore(sig, from);
+  for (size_t t = from; t < n; ++t) {
+    if (!Ok(x[t])) {
+      e1[t] = e2[t] = line[t] = sig[t] = hist[t] = NoValue;
+      continue;
+    }
+    e1[t] = ExpStep(s1, x[t], a1);
+    e2[t] = ExpStep(s2, x[t], a2);
+    const double d = e2[t] - e1[t];
+    const double v = percent ? Ratio(d, e2[t], 0, 100) : d;
+    line[t] = v;
+    if (!Ok(v)) {
+      sig[t] = hist[t] = NoValue;
+      continue;
+    }
+    sig[t] = ExpStep(s3, v, a3);
+    hist[t] = v - sig[t];
+  }
+  Finish(out, from);
 }
 
 // NVI / PVI: starts at 100, moves with the close's relative change on bars
 // whose volume fell (NVI) or rose (PVI) against the previous bar with volume.
+// The SMA signal line is there only once there are more bars than its period.
 void VolumeIndex(const Inputs& in, const Options& opt, Outputs& out, size_t from, bool negative) {
   const size_t n = in.close.size();
   const int period = Period(opt, 0, 255);
-  from = Prepare(out, n, 2, 0, from);
-  out.lines[0].name = negative ? "NVI" : "PVI";
-  out.lines[1].name = Name(negative ? "NVI SMA" : "PVI SMA", period);
+  const bool signal = n > static_cast<size_t>(period);
+  from = Prepare(out, n, signal ? 2 : 1, 0, from);
+  if (from == 0) {
+    out.lines[0].name = negative ? "NVI" : "PVI";
+    if (signal) out.lines[1].name = Name(negative ? "NVI SMA" : "PVI SMA", period);
+  }
   Span y = L(out, 0);
   size_t prev = n;
   for (size_t t = from; t > 0; --t)
@@ -229,137 +301,188 @@ void VolumeIndex(const Inputs& in, const Options& opt, Outputs& out, size_t from
     }
     prev = t;
   }
-  MovAvg(y, period, L(out, 1), from);
-  Finish(out);
+  if (signal) MovAvg(y, period, L(out, 1), from);
+  Finish(out, from);
 }
 
 }  // namespace
 
 // C.
 void ClosingPrice(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  OneLine(out, in, 0, from, "Closing Price");
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = "Closing Price";
   std::copy(in.close.begin() + static_cast<std::ptrdiff_t>(from), in.close.end(),
             L(out, 0).begin() + static_cast<std::ptrdiff_t>(from));
-  Finish(out);
+  Finish(out, from);
 }
 
 // (H + L + C) / 3.
 void TypicalPrice(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  OneLine(out, in, 0, from, "Typical Price");
-  Map(from, in.close.size(), L(out, 0), [&](size_t t) {
-    return Ok(in.high[t], in.low[t], in.close[t]) ? (in.high[t] + in.low[t] + in.close[t]) / 3
-                                                  : NoValue;
-  });
-  Finish(out);
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = "Typical Price";
+  Map(from, in.close.size(), L(out, 0), [&](size_t t) { return TypicalAt(in, t); });
+  Finish(out, from);
 }
 
 // (H + L + 2C) / 4.
 void WeightedClose(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  OneLine(out, in, 0, from, "Weighted Close");
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = "Weighted Close";
   Map(from, in.close.size(), L(out, 0), [&](size_t t) {
     return Ok(in.high[t], in.low[t], in.close[t]) ? (in.high[t] + in.low[t] + 2 * in.close[t]) / 4
                                                   : NoValue;
   });
-  Finish(out);
+  Finish(out, from);
 }
 
 // (H + L) / 2.
 void MedianPrice(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  OneLine(out, in, 0, from, "Median Price");
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = "Median Price";
   Map(from, in.close.size(), L(out, 0),
       [&](size_t t) { return Ok(in.high[t], in.low[t]) ? (in.high[t] + in.low[t]) / 2 : NoValue; });
-  Finish(out);
+  Finish(out, from);
 }
 
 // Mean of the last n closes; first value at n - 1.
 void Sma(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
-  OneLine(out, in, 0, from, Name("SMA", n));
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = Name("SMA", n);
   MovAvg(in.close, n, L(out, 0), from);
-  Finish(out);
+  Finish(out, from);
 }
 
 // y = a C + (1 - a) y_prev with a = 2 / (n + 1), seeded with C_0.
 void Ema(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
-  OneLine(out, in, 0, from, Name("EMA", n));
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = Name("EMA", n);
   ExpAvg(in.close, Alpha(n), L(out, 0), from);
-  Finish(out);
+  Finish(out, from);
 }
 
 // SMA_p(SMA_p(C)) with p = n/2 + 1; first value at 2 (n/2).
 void Tma(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   const int p = n / 2 + 1;
-  OneLine(out, in, 1, from, Name("TMA", n));
-  MovAvg(in.close, p, W(out, 0), from);
-  MovAvg(W(out, 0), p, L(out, 0), from);
-  Finish(out);
+  OneLine(out, in, 1, from);
+  if (from == 0) out.lines[0].name = Name("TMA", n);
+  MovAvgStep first(in.close, p, W(out, 0), from), second(W(out, 0), p, L(out, 0), from);
+  for (size_t t = from; t < in.close.size(); ++t) second.Step(t, first.Step(t, in.close[t]));
+  Finish(out, from);
 }
 
-// sum_(j<n) (n - j) C_(t-j) / (n (n + 1) / 2): the newest close weighs n.
+// sum_(j<n) (n - j) C_(t-j) / (n (n + 1) / 2): the newest close weighs n; any
+// missing close among the n gives no value. Kept as running sums
+// (WS' = WS - S + n C, S' = S + C - C_(t-n)) that are rebuilt from the closes at
+// each block start, so a resume replays the same operations.
 void Wma(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
-  OneLine(out, in, 0, from, Name("WMA", n));
-  const double den = n * (n + 1) / 2.0;
-  const size_t span = static_cast<size_t>(n);
-  Map(from, in.close.size(), L(out, 0), [&](size_t t) {
-    if (t + 1 < span) return NoValue;
-    double sum = 0;
-    for (size_t j = 0; j < span; ++j) {
-      const double c = in.close[t - j];
-      if (!Ok(c)) return NoValue;
-      sum += static_cast<double>(span - j) * c;
+  OneLine(out, in, 0, from);
+  if (from == 0) out.lines[0].name = Name("WMA", n);
+  const CSpan c = in.close;
+  const size_t span = static_cast<size_t>(n),
+               mask = std::bit_ceil(std::max<size_t>(2 * span, 64)) - 1;
+  const double den = n * (n + 1) / 2.0, weight = n;
+  size_t run = 0, equal = 0;  // valid closes / closes equal to the last one, ending at t; at most n
+  double s = 0, ws = 0;
+  auto push = [&](size_t t) {
+    const double v = c[t];
+    if (!Ok(v)) {
+      run = equal = 0, s = ws = 0;
+      return;
     }
-    return sum / den;
-  });
-  Finish(out);
+    ws += weight * v - s;
+    s += v - (run == span ? c[t - span] : 0.0);
+    equal = run > 0 && v == c[t - 1] ? std::min(equal + 1, span) : 1;
+    run = std::min(run + 1, span);
+  };
+  // The closes of the window ending at t, oldest first, from nothing.
+  auto fresh = [&](size_t t) {
+    size_t i = t + 1;
+    while (i > 0 && t + 1 - i < span && Ok(c[i - 1])) --i;
+    run = equal = 0, s = ws = 0;
+    for (size_t j = i; j <= t; ++j) push(j);
+    if (i > t) push(t);  // c[t] itself missing
+  };
+  if (from > 0) {
+    const size_t last = std::min(from, c.size()) - 1, a = last & ~mask;
+    fresh(a);
+    for (size_t t = a + 1; t <= last; ++t) push(t);
+  }
+  Span y = L(out, 0);
+  for (size_t t = from; t < c.size(); ++t) {
+    if ((t & mask) == 0)
+      fresh(t);
+    else
+      push(t);
+    y[t] = run < span ? NoValue : equal == span ? c[t] : ws / den;
+  }
+  Finish(out, from);
 }
 
 // mid = SMA_n(C), sd = population deviation; upper/lower = mid +/- k sd, values <= 0 become 0.
 void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   const double k = opt.p[1] > 0 ? opt.p[1] : 2.0;
-  from = Prepare(out, in.close.size(), 2, 2, from);
-  out.band = true;
-  out.bandName = "Bollinger (" + std::to_string(n) + ", " + G(k) + ")";
-  out.lines[0].name = out.bandName;
-  MovAvg(in.close, n, W(out, 0), from);
-  MovStdDev(in.close, n, W(out, 1), from);
-  for (int side = 0; side < 2; ++side)
-    Map(from, in.close.size(), L(out, static_cast<size_t>(side)), [&](size_t t) {
-      const double m = out.work[0][t], s = out.work[1][t];
-      if (!Ok(m, s)) return NoValue;
-      const double v = side == 0 ? m + k * s : m - k * s;
-      return v > 0 ? v : 0.0;
-    });
-  Finish(out);
+  from = Prepare(out, in.close.size(), 2, 0, from);
+  if (from == 0) {
+    out.band = true;
+    out.bandName = "Bollinger (" + std::to_string(n) + ", " + G(k) + ")";
+    out.lines[0].name = out.bandName;
+  }
+  WindowMoments w(in.close, n);
+  w.Resume(from);
+  Span up = L(out, 0), lo = L(out, 1);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    up[t] = lo[t] = NoValue;
+    if (!Ok(in.close[t])) continue;
+    w.Push(t);
+    if (!w.Full()) continue;
+    const double m = w.Mean(), s = std::sqrt(w.Variance());
+    up[t] = std::max(m + k * s, 0.0);
+    lo[t] = std::max(m - k * s, 0.0);
+  }
+  Finish(out, from);
 }
 
 // upper = MAX_n(H), lower = MIN_n(L), current bar included.
 void DonchianChannel(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   from = Prepare(out, in.close.size(), 2, 0, from);
-  out.band = true;
-  out.bandName = Name("Donchian", n);
-  out.lines[0].name = out.bandName;
+  if (from == 0) {
+    out.band = true;
+    out.bandName = Name("Donchian", n);
+    out.lines[0].name = out.bandName;
+  }
   MovMax(in.high, n, L(out, 0), from);
   MovMin(in.low, n, L(out, 1), from);
-  Finish(out);
+  Finish(out, from);
 }
 
 // SMA_n(C) (1 +/- r); p[1] is the fraction r (0.1 = 10 %).
 void Envelop(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   const double r = opt.p[1] > 0 ? opt.p[1] : 0.1;
-  from = Prepare(out, in.close.size(), 2, 1, from);
-  out.band = true;
-  out.bandName = "Envelop (SMA " + std::to_string(n) + " +/- " + G(r * 100) + "%)";
-  out.lines[0].name = out.bandName;
-  MovAvg(in.close, n, W(out, 0), from);
-  Scale(W(out, 0), 1 + r, 0, L(out, 0), from);
-  Scale(W(out, 0), 1 - r, 0, L(out, 1), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 2, 0, from);
+  if (from == 0) {
+    out.band = true;
+    out.bandName = "Envelop (SMA " + std::to_string(n) + " +/- " + G(r * 100) + "%)";
+    out.lines[0].name = out.bandName;
+  }
+  WindowSum w(in.close, n);
+  w.Resume(from);
+  Span up = L(out, 0), lo = L(out, 1);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    up[t] = lo[t] = NoValue;
+    if (!Ok(in.close[t])) continue;
+    w.Push(t);
+    if (!w.Full()) continue;
+    const double m = w.Mean();
+    up[t] = m * (1 + r), lo[t] = m * (1 - r);
+  }
+  Finish(out, from);
 }
 
 // Wilder's stop and reverse. Seed on the second valid bar: long when its low
@@ -372,7 +495,7 @@ void ParabolicSar(const Inputs& in, const Options& opt, Outputs& out, size_t fro
   const double max = opt.p[2] > 0 ? opt.p[2] : 0.2;
   const size_t n = in.close.size();
   from = Prepare(out, n, 1, 3, from);
-  out.lines[0].name = "Parabolic SAR";
+  if (from == 0) out.lines[0].name = "Parabolic SAR";
   Span sar = L(out, 0), trend = W(out, 0), ep = W(out, 1), af = W(out, 2);
   auto valid = [&](size_t t) { return Ok(in.high[t], in.low[t]); };
   size_t p1 = n, p2 = n;
@@ -415,60 +538,74 @@ void ParabolicSar(const Inputs& in, const Options& opt, Outputs& out, size_t fro
     p2 = p1;
     p1 = t;
   }
-  Finish(out);
+  Finish(out, from);
 }
 
 // Running total of CLV V from the first point; no empty head.
 void AccDist(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  from = Prepare(out, in.close.size(), 1, 1, from);
-  out.lines[0].name = "Accumulation/Distribution";
-  Map(from, in.close.size(), W(out, 0), [&](size_t t) {
-    const double c = Clv(in.high[t], in.low[t], in.close[t]);
-    return Ok(c, in.volume[t]) ? c * in.volume[t] : NoValue;
-  });
-  Acc(W(out, 0), L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 0, from);
+  if (from == 0) out.lines[0].name = "Accumulation/Distribution";
+  Span y = L(out, 0);
+  double sum = LastBefore(y, from);
+  if (!Ok(sum)) sum = 0;
+  for (size_t t = from; t < in.close.size(); ++t) {
+    const double x = ClvVolume(in, t);
+    y[t] = Ok(x) ? (sum += x) : NoValue;
+  }
+  Finish(out, from);
 }
 
 namespace {
 // 100 (n - k) / n with k the bars back to the extreme of the current and the
-// previous n valid values; ties keep the more recent bar. NoValue for t < n.
-double AroonAt(CSpan x, size_t t, int n, bool high) {
-  if (t < static_cast<size_t>(n) || !Ok(x[t])) return NoValue;
-  double best = x[t];
-  int bestK = 0, k = 0;
-  for (size_t s = t; s > 0 && k < n; --s) {
-    if (!Ok(x[s - 1])) continue;
-    ++k;
-    if (high ? x[s - 1] > best : x[s - 1] < best) best = x[s - 1], bestK = k;
+// previous n valid values; ties keep the more recent bar. NoValue until n
+// valid values precede the bar.
+template <bool High>
+struct AroonStep {
+  WindowExtreme<High> w;
+  CSpan x;
+  double n;
+  AroonStep(CSpan values, int period, size_t from) : w(values, period + 1), x(values), n(period) {
+    w.Resume(from);
   }
-  if (k < n) return NoValue;
-  return 100.0 * (n - bestK) / n;
-}
+  double Step(size_t t) {
+    if (!Ok(x[t])) return NoValue;
+    w.Push(t);
+    return w.Full() ? 100.0 * (n - static_cast<double>(w.Age())) / n : NoValue;
+  }
+};
 }  // namespace
 
 void Aroon(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
   from = Prepare(out, in.close.size(), 2, 0, from);
-  out.lines[0].name = "Aroon Up";
-  out.lines[1].name = "Aroon Down";
-  out.axisMin = 0, out.axisMax = 100;
-  Map(from, in.close.size(), L(out, 0), [&](size_t t) { return AroonAt(in.high, t, n, true); });
-  Map(from, in.close.size(), L(out, 1), [&](size_t t) { return AroonAt(in.low, t, n, false); });
-  Finish(out);
+  if (from == 0) {
+    out.lines[0].name = "Aroon Up";
+    out.lines[1].name = "Aroon Down";
+    out.axisMin = 0, out.axisMax = 100;
+  }
+  AroonStep<true> up(in.high, n, from);
+  AroonStep<false> down(in.low, n, from);
+  Span u = L(out, 0), d = L(out, 1);
+  for (size_t t = from; t < in.close.size(); ++t) u[t] = up.Step(t), d[t] = down.Step(t);
+  Finish(out, from);
 }
 
 // Aroon Up - Aroon Down.
 void AroonOsc(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
   from = Prepare(out, in.close.size(), 1, 0, from);
-  out.lines[0].name = Name("Aroon Oscillator", n);
-  out.axisMin = -100, out.axisMax = 100;
-  Map(from, in.close.size(), L(out, 0), [&](size_t t) {
-    const double u = AroonAt(in.high, t, n, true), d = AroonAt(in.low, t, n, false);
-    return Ok(u, d) ? u - d : NoValue;
-  });
-  Finish(out);
+  if (from == 0) {
+    out.lines[0].name = Name("Aroon Oscillator", n);
+    out.axisMin = -100, out.axisMax = 100;
+  }
+  AroonStep<true> up(in.high, n, from);
+  AroonStep<false> down(in.low, n, from);
+  Span y = L(out, 0);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    const double u = up.Step(t), d = down.Step(t);
+    y[t] = Ok(u, d) ? u - d : NoValue;
+  }
+  Finish(out, from);
 }
 
 // +DM/-DM from the day-to-day moves (index 1 seeded (2p+m)/3, (p+2m)/3),
@@ -477,53 +614,64 @@ void AroonOsc(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
 void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
   const size_t size = in.close.size();
-  from = Prepare(out, size, 3, 8, from);
-  out.lines[0].name = Name("+DI", n);
-  out.lines[1].name = Name("-DI", n);
-  out.lines[2].name = Name("ADX", n);
-  Span pc = W(out, 0), tr = W(out, 1), pdm = W(out, 2), mdm = W(out, 3), trs = W(out, 4),
-       pds = W(out, 5), mds = W(out, 6), dx = W(out, 7);
-  TrueRange(in, pc, tr, from);
-  for (size_t t = from; t < size; ++t) {
-    pdm[t] = mdm[t] = NoValue;
-    if (t == 0 || !Ok(in.high[t], in.high[t - 1], in.low[t]) || !Ok(in.low[t - 1])) continue;
-    const double up = std::max(in.high[t] - in.high[t - 1], 0.0);
-    const double dn = std::max(in.low[t - 1] - in.low[t], 0.0);
-    pdm[t] = up - dn > 0 ? up : 0.0;
-    mdm[t] = up - dn < 0 ? dn : 0.0;
-    if (t == 1) {
-      const double p = pdm[1], m = mdm[1];
-      pdm[1] = (2 * p + m) / 3;
-      mdm[1] = (m + pdm[1]) / 2;
-    }
+  from = Prepare(out, size, 3, 3, from);
+  if (from == 0) {
+    out.lines[0].name = Name("+DI", n);
+    out.lines[1].name = Name("-DI", n);
+    out.lines[2].name = Name("ADX", n);
   }
+  Span trs = W(out, 0), pds = W(out, 1), mds = W(out, 2), pdi = L(out, 0), mdi = L(out, 1),
+       adx = L(out, 2);
   const double a = 1.0 / n;
-  ExpAvg(tr, a, trs, from);
-  ExpAvg(pdm, a, pds, from);
-  ExpAvg(mdm, a, mds, from);
-  FinanceDiv(pds, trs, 0.0, L(out, 0), from);
-  Scale(L(out, 0), 100, 0, L(out, 0), from);
-  FinanceDiv(mds, trs, 0.0, L(out, 1), from);
-  Scale(L(out, 1), 100, 0, L(out, 1), from);
-  Map(from, size, dx, [&](size_t t) {
-    const double p = out.lines[0].values[t], m = out.lines[1].values[t];
-    if (!Ok(p, m)) return NoValue;
-    if (p + m == 0) return 0.0;
-    return 100 * std::fabs(p - m) / (p + m);
-  });
-  ExpAvg(dx, a, L(out, 2), from);
-  Finish(out);
+  double prevClose = LastBefore(in.close, from), str = LastBefore(trs, from),
+         spd = LastBefore(pds, from), smd = LastBefore(mds, from), sadx = LastBefore(adx, from);
+  const CSpan h = in.high, l = in.low;
+  for (size_t t = from; t < size; ++t) {
+    const double tr = TrueRangeAt(in, t, prevClose);
+    if (Ok(in.close[t])) prevClose = in.close[t];
+    double pdm = NoValue, mdm = NoValue;
+    if (t > 0 && Ok(h[t], h[t - 1], l[t]) && Ok(l[t - 1])) {
+      const double up = std::max(h[t] - h[t - 1], 0.0), dn = std::max(l[t - 1] - l[t], 0.0);
+      pdm = up - dn > 0 ? up : 0.0;
+      mdm = up - dn < 0 ? dn : 0.0;
+      if (t == 1) {
+        const double p = pdm, m = mdm;
+        pdm = (2 * p + m) / 3;
+        mdm = (m + pdm) / 2;
+      }
+    }
+    trs[t] = Ok(tr) ? ExpStep(str, tr, a) : NoValue;
+    pds[t] = Ok(pdm) ? ExpStep(spd, pdm, a) : NoValue;
+    mds[t] = Ok(mdm) ? ExpStep(smd, mdm, a) : NoValue;
+    const double p = pdi[t] = Ratio(pds[t], trs[t], 0, 100);
+    const double m = mdi[t] = Ratio(mds[t], trs[t], 0, 100);
+    if (!Ok(p, m)) {
+      adx[t] = NoValue;
+      continue;
+    }
+    const double dx = p + m == 0 ? 0.0 : 100 * std::fabs(p - m) / (p + m);
+    adx[t] = ExpStep(sadx, dx, a);
+  }
+  Finish(out, from);
 }
 
 // TR and its EMA with a = 2 / (n + 1) seeded at TR_0 (not Wilder's 1/n).
 void Atr(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
-  from = Prepare(out, in.close.size(), 2, 1, from);
-  out.lines[0].name = "True Range";
-  out.lines[1].name = Name("Average True Range", n);
-  TrueRange(in, W(out, 0), L(out, 0), from);
-  ExpAvg(L(out, 0), Alpha(n), L(out, 1), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 2, 0, from);
+  if (from == 0) {
+    out.lines[0].name = "True Range";
+    out.lines[1].name = Name("Average True Range", n);
+  }
+  Span tr = L(out, 0), atr = L(out, 1);
+  const double a = Alpha(n);
+  double prevClose = LastBefore(in.close, from), s = LastBefore(atr, from);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    tr[t] = TrueRangeAt(in, t, prevClose);
+    if (Ok(in.close[t])) prevClose = in.close[t];
+    atr[t] = Ok(tr[t]) ? ExpStep(s, tr[t], a) : NoValue;
+  }
+  Finish(out, from);
 }
 
 // 2 k sd_n(C), in price units.
@@ -531,103 +679,148 @@ void BollingerWidth(const Inputs& in, const Options& opt, Outputs& out, size_t f
   const int n = Period(opt, 0, 20);
   const double k = opt.p[1] > 0 ? opt.p[1] : 2.0;
   from = Prepare(out, in.close.size(), 1, 0, from);
-  out.lines[0].name = "Bollinger Width (" + std::to_string(n) + ", " + G(k) + ")";
-  MovStdDev(in.close, n, L(out, 0), from);
-  Scale(L(out, 0), 2 * k, 0, L(out, 0), from);
-  Finish(out);
+  if (from == 0) out.lines[0].name = "Bollinger Width (" + std::to_string(n) + ", " + G(k) + ")";
+  WindowMoments w(in.close, n);
+  w.Resume(from);
+  Span y = L(out, 0);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    y[t] = NoValue;
+    if (!Ok(in.close[t])) continue;
+    w.Push(t);
+    if (w.Full()) y[t] = std::sqrt(w.Variance()) * (2 * k);
+  }
+  Finish(out, from);
 }
 
 // sum_n(CLV V) / sum_n(V), 0/0 = 0; drawn as bars.
 void ChaikinMoneyFlow(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 21);
-  from = Prepare(out, in.close.size(), 1, 3, from);
-  out.lines[0].name = Name("Chaikin Money Flow", n);
-  out.lines[0].bars = true;
-  Map(from, in.close.size(), W(out, 0), [&](size_t t) {
-    const double c = Clv(in.high[t], in.low[t], in.close[t]);
-    return Ok(c, in.volume[t]) ? c * in.volume[t] : NoValue;
-  });
-  MovAvg(W(out, 0), n, W(out, 1), from);
-  MovAvg(in.volume, n, W(out, 2), from);
-  FinanceDiv(W(out, 1), W(out, 2), 0.0, L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 1, from);
+  if (from == 0) {
+    out.lines[0].name = Name("Chaikin Money Flow", n);
+    out.lines[0].bars = true;
+  }
+  Span cv = W(out, 0), y = L(out, 0);
+  WindowSum flow(cv, n), volume(in.volume, n);
+  flow.Resume(from);
+  volume.Resume(from);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    double f = NoValue, v = NoValue;
+    if (Ok(cv[t] = ClvVolume(in, t))) {
+      flow.Push(t);
+      if (flow.Full()) f = flow.Mean();
+    }
+    if (Ok(in.volume[t])) {
+      volume.Push(t);
+      if (volume.Full()) v = volume.Mean();
+    }
+    y[t] = Ratio(f, v, 0, 1);
+  }
+  Finish(out, from);
 }
 
 // EMA_3(A/D) - EMA_10(A/D), both seeded at A/D_0.
 void ChaikinOscillator(const Inputs& in, const Options&, Outputs& out, size_t from) {
-  from = Prepare(out, in.close.size(), 1, 4, from);
-  out.lines[0].name = "Chaikin Oscillator";
-  Map(from, in.close.size(), W(out, 0), [&](size_t t) {
-    const double c = Clv(in.high[t], in.low[t], in.close[t]);
-    return Ok(c, in.volume[t]) ? c * in.volume[t] : NoValue;
-  });
-  Acc(W(out, 0), W(out, 1), from);
-  ExpAvg(W(out, 1), Alpha(3), W(out, 2), from);
-  ExpAvg(W(out, 1), Alpha(10), W(out, 3), from);
-  Sub(W(out, 2), W(out, 3), L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 3, from);
+  if (from == 0) out.lines[0].name = "Chaikin Oscillator";
+  Span ad = W(out, 0), fast = W(out, 1), slow = W(out, 2), y = L(out, 0);
+  double sum = LastBefore(ad, from), f = LastBefore(fast, from), s = LastBefore(slow, from);
+  if (!Ok(sum)) sum = 0;
+  for (size_t t = from; t < in.close.size(); ++t) {
+    const double x = ClvVolume(in, t);
+    if (!Ok(x)) {
+      ad[t] = fast[t] = slow[t] = y[t] = NoValue;
+      continue;
+    }
+    ad[t] = sum += x;
+    fast[t] = ExpStep(f, ad[t], Alpha(3));
+    slow[t] = ExpStep(s, ad[t], Alpha(10));
+    y[t] = fast[t] - slow[t];
+  }
+  Finish(out, from);
 }
 
 // E = EMA_p1(H - L); 100 (E_t / E_(t-p2) - 1); empty for t < p2.
 void ChaikinVolatility(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int p1 = Period(opt, 0, 10), p2 = Period(opt, 1, 10);
-  from = Prepare(out, in.close.size(), 1, 2, from);
-  out.lines[0].name = Name("Chaikin Volatility", p1, p2);
-  Map(from, in.close.size(), W(out, 0),
-      [&](size_t t) { return Ok(in.high[t], in.low[t]) ? in.high[t] - in.low[t] : NoValue; });
-  ExpAvg(W(out, 0), Alpha(p1), W(out, 1), from);
-  Rate(W(out, 1), p2, L(out, 0), from);
-  Scale(L(out, 0), 100, -100, L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 1, from);
+  if (from == 0) out.lines[0].name = Name("Chaikin Volatility", p1, p2);
+  Span e = W(out, 0), y = L(out, 0);
+  const size_t lag = static_cast<size_t>(p2);
+  const double a = Alpha(p1);
+  double s = LastBefore(e, from);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    e[t] = Ok(in.high[t], in.low[t]) ? ExpStep(s, in.high[t] - in.low[t], a) : NoValue;
+    y[t] = t < lag || !Ok(e[t], e[t - lag]) || e[t - lag] == 0 ? NoValue
+                                                               : e[t] / e[t - lag] * 100 - 100;
+  }
+  Finish(out, from);
 }
 
 // (2C - L - H) / (H - L), 0/0 = 0.
 void CloseLocationValue(const Inputs& in, const Options&, Outputs& out, size_t from) {
   from = Prepare(out, in.close.size(), 1, 0, from);
-  out.lines[0].name = "Close Location Value";
+  if (from == 0) out.lines[0].name = "Close Location Value";
   Map(from, in.close.size(), L(out, 0),
       [&](size_t t) { return Clv(in.high[t], in.low[t], in.close[t]); });
-  Finish(out);
+  Finish(out, from);
 }
 
 // TP = (H+L+C)/3, M = SMA_n(TP), MD = mean |M_t - TP| over the last n TP;
-// CCI = (TP - M) / (0.015 MD), 0/0 = 0. Marks at +/- p[1].
+// CCI = (TP - M) / (0.015 MD), 0/0 = 0. Marks at +/- p[1]. The mean deviation
+// about the current mean needs the whole window each bar: O(n) per bar.
 void Cci(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   const double dev = opt.p[1] > 0 ? opt.p[1] : 100.0;
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 2, from);
-  out.lines[0].name = Name("CCI", n);
-  out.marks = {dev, -dev};
-  Span tp = W(out, 0), m = W(out, 1);
-  Map(from, size, tp, [&](size_t t) {
-    return Ok(in.high[t], in.low[t], in.close[t]) ? (in.high[t] + in.low[t] + in.close[t]) / 3
-                                                  : NoValue;
-  });
-  MovAvg(tp, n, m, from);
-  Map(from, size, L(out, 0), [&](size_t t) {
-    if (!Ok(m[t], tp[t])) return NoValue;
+  from = Prepare(out, size, 1, 1, from);
+  if (from == 0) {
+    out.lines[0].name = Name("CCI", n);
+    out.marks = {dev, -dev};
+  }
+  Span tp = W(out, 0), y = L(out, 0);
+  WindowSum w(tp, n);
+  w.Resume(from);
+  for (size_t t = from; t < size; ++t) {
+    y[t] = NoValue;
+    if (!Ok(tp[t] = TypicalAt(in, t))) continue;
+    w.Push(t);
+    if (!w.Full()) continue;
+    const double m = w.Mean();
     double md = 0;
     int k = 0;
     for (size_t s = t + 1; s > 0 && k < n; --s)
-      if (Ok(tp[s - 1])) md += std::fabs(m[t] - tp[s - 1]), ++k;
+      if (Ok(tp[s - 1])) md += std::fabs(m - tp[s - 1]), ++k;
     md /= n;
-    const double num = tp[t] - m[t];
-    if (md == 0) return num == 0 ? 0.0 : NoValue;
-    return num / (0.015 * md);
-  });
-  Finish(out);
+    const double num = tp[t] - m;
+    y[t] = md == 0 ? (num == 0 ? 0.0 : NoValue) : num / (0.015 * md);
+  }
+  Finish(out, from);
 }
 
 // MAX_n(H) - MIN_n(L).
 void DonchianWidth(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
-  from = Prepare(out, in.close.size(), 1, 2, from);
-  out.lines[0].name = Name("Donchian Width", n);
-  MovMax(in.high, n, W(out, 0), from);
-  MovMin(in.low, n, W(out, 1), from);
-  Sub(W(out, 0), W(out, 1), L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 0, from);
+  if (from == 0) out.lines[0].name = Name("Donchian Width", n);
+  WindowExtreme<true> mx(in.high, n);
+  WindowExtreme<false> mn(in.low, n);
+  mx.Resume(from);
+  mn.Resume(from);
+  Span y = L(out, 0);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    double h = NoValue, l = NoValue;
+    if (Ok(in.high[t])) {
+      mx.Push(t);
+      if (mx.Full()) h = mx.Value();
+    }
+    if (Ok(in.low[t])) {
+      mn.Push(t);
+      if (mn.Full()) l = mn.Value();
+    }
+    y[t] = Ok(h, l) ? h - l : NoValue;
+  }
+  Finish(out, from);
 }
 
 // C_t - SMA_n(C)_(t-k), k = n/2 + 1: the average shifted right, against the
@@ -636,13 +829,14 @@ void Dpo(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
   const size_t k = static_cast<size_t>(n / 2 + 1);
   from = Prepare(out, in.close.size(), 1, 1, from);
-  out.lines[0].name = Name("DPO", n);
-  MovAvg(in.close, n, W(out, 0), from);
-  Map(from, in.close.size(), L(out, 0), [&](size_t t) {
-    if (t < k || !Ok(in.close[t], out.work[0][t - k])) return NoValue;
-    return in.close[t] - out.work[0][t - k];
-  });
-  Finish(out);
+  if (from == 0) out.lines[0].name = Name("DPO", n);
+  Span avg = W(out, 0), y = L(out, 0);
+  MovAvgStep sma(in.close, n, avg, from);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    sma.Step(t, in.close[t]);
+    y[t] = t < k || !Ok(in.close[t], avg[t - k]) ? NoValue : in.close[t] - avg[t - k];
+  }
+  Finish(out, from);
 }
 
 // EMV = delta((H+L)/2) (H - L) / V (0/0 = 0, no scale constant); the second
@@ -650,49 +844,55 @@ void Dpo(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
 void EaseOfMovement(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 9);
   const size_t size = in.close.size();
-  from = Prepare(out, size, 2, 3, from);
-  out.lines[0].name = "EMV";
-  out.lines[1].name = Name("EMV EMA", n);
-  Span mid = W(out, 0), dm = W(out, 1), range = W(out, 2);
-  Map(from, size, mid,
-      [&](size_t t) { return Ok(in.high[t], in.low[t]) ? (in.high[t] + in.low[t]) / 2 : NoValue; });
-  Delta(mid, 1, dm, from);
-  Map(from, size, range,
-      [&](size_t t) { return Ok(in.high[t], in.low[t]) ? in.high[t] - in.low[t] : NoValue; });
-  FinanceDiv(range, in.volume, 0.0, L(out, 0), from);
-  Map(from, size, L(out, 0), [&](size_t t) {
-    const double r = out.lines[0].values[t];
-    return Ok(r, dm[t]) ? r * dm[t] : NoValue;
-  });
-  MovAvg(L(out, 0), n, L(out, 1), from);
-  Finish(out);
+  from = Prepare(out, size, 2, 0, from);
+  if (from == 0) {
+    out.lines[0].name = "EMV";
+    out.lines[1].name = Name("EMV EMA", n);
+  }
+  Span emv = L(out, 0);
+  MovAvgStep sma(emv, n, L(out, 1), from);
+  const CSpan h = in.high, l = in.low;
+  for (size_t t = from; t < size; ++t) {
+    double v = NoValue;
+    if (Ok(h[t], l[t])) {
+      const double r = Ratio(h[t] - l[t], in.volume[t], 0, 1);
+      if (t > 0 && Ok(r, h[t - 1], l[t - 1]))
+        v = r * ((h[t] + l[t]) / 2 - (h[t - 1] + l[t - 1]) / 2);
+    }
+    emv[t] = v;
+    sma.Step(t, v);
+  }
+  Finish(out, from);
 }
 
 // %K = 100 (C - MIN_p1 L) / (MAX_p1 H - MIN_p1 L), 0/0 = 50; %D = SMA_p2(%K).
 void FastStochastic(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int p1 = Period(opt, 0, 14), p2 = Period(opt, 1, 3);
-  from = Prepare(out, in.close.size(), 2, 4, from);
-  out.lines[0].name = Name("Fast Stochastic %K", p1);
-  out.lines[1].name = Name("%D", p2);
-  out.axisMin = 0, out.axisMax = 100;
-  StochInto(in.close, in.high, in.low, p1, W(out, 0), W(out, 1), W(out, 2), W(out, 3), 50,
-            L(out, 0), from);
+  from = Prepare(out, in.close.size(), 2, 0, from);
+  if (from == 0) {
+    out.lines[0].name = Name("Fast Stochastic %K", p1);
+    out.lines[1].name = Name("%D", p2);
+    out.axisMin = 0, out.axisMax = 100;
+  }
+  StochInto(in.close, in.high, in.low, p1, 50, L(out, 0), from);
   MovAvg(L(out, 0), p2, L(out, 1), from);
-  Finish(out);
+  Finish(out, from);
 }
 
 // Slow %K = SMA_3(raw %K) (the 3 is fixed); %D = SMA_p2(slow %K).
 void SlowStochastic(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int p1 = Period(opt, 0, 14), p2 = Period(opt, 1, 3);
-  from = Prepare(out, in.close.size(), 2, 5, from);
-  out.lines[0].name = Name("Slow Stochastic %K", p1);
-  out.lines[1].name = Name("%D", p2);
-  out.axisMin = 0, out.axisMax = 100;
-  StochInto(in.close, in.high, in.low, p1, W(out, 0), W(out, 1), W(out, 2), W(out, 3), 50,
-            W(out, 4), from);
-  MovAvg(W(out, 4), 3, L(out, 0), from);
-  MovAvg(L(out, 0), p2, L(out, 1), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 2, 1, from);
+  if (from == 0) {
+    out.lines[0].name = Name("Slow Stochastic %K", p1);
+    out.lines[1].name = Name("%D", p2);
+    out.axisMin = 0, out.axisMax = 100;
+  }
+  StochInto(in.close, in.high, in.low, p1, 50, W(out, 0), from);
+  MovAvgStep slow(W(out, 0), 3, L(out, 0), from), d(L(out, 0), p2, L(out, 1), from);
+  const CSpan raw = W(out, 0);
+  for (size_t t = from; t < in.close.size(); ++t) d.Step(t, slow.Step(t, raw[t]));
+  Finish(out, from);
 }
 
 // MACD = EMA_p2(C) - EMA_p1(C) (p1 the slow period), signal EMA_p3, histogram.
@@ -703,17 +903,25 @@ void Macd(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
 // e1 = expAvg(0.2)(H - L), e2 = expAvg(0.2)(e1); MI = sum_25(e1/e2), 0/0 = 1.
 void MassIndex(const Inputs& in, const Options&, Outputs& out, size_t from) {
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 4, from);
-  out.lines[0].name = "Mass Index";
-  out.marks = {27, 26.5};
-  Map(from, size, W(out, 0),
-      [&](size_t t) { return Ok(in.high[t], in.low[t]) ? in.high[t] - in.low[t] : NoValue; });
-  ExpAvg(W(out, 0), 0.2, W(out, 1), from);
-  ExpAvg(W(out, 1), 0.2, W(out, 2), from);
-  FinanceDiv(W(out, 1), W(out, 2), 1.0, W(out, 3), from);
-  MovAvg(W(out, 3), 25, L(out, 0), from);
-  Scale(L(out, 0), 25, 0, L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, size, 1, 3, from);
+  if (from == 0) {
+    out.lines[0].name = "Mass Index";
+    out.marks = {27, 26.5};
+  }
+  Span e1 = W(out, 0), e2 = W(out, 1), ratio = W(out, 2), y = L(out, 0);
+  double s1 = LastBefore(e1, from), s2 = LastBefore(e2, from);
+  WindowSum sum(ratio, 25);
+  sum.Resume(from);
+  for (size_t t = from; t < size; ++t) {
+    e1[t] = e2[t] = ratio[t] = y[t] = NoValue;
+    if (!Ok(in.high[t], in.low[t])) continue;
+    e1[t] = ExpStep(s1, in.high[t] - in.low[t], 0.2);
+    e2[t] = ExpStep(s2, e1[t], 0.2);
+    if (!Ok(ratio[t] = Ratio(e1[t], e2[t], 1, 1))) continue;
+    sum.Push(t);
+    if (sum.Full()) y[t] = sum.Mean() * 25;
+  }
+  Finish(out, from);
 }
 
 // MF = TP V; MFI = 100 sum_n(MF on rising TP) / sum_n(MF on rising or falling TP),
@@ -722,38 +930,43 @@ void MoneyFlowIndex(const Inputs& in, const Options& opt, Outputs& out, size_t f
   const int n = Period(opt, 0, 14);
   const double range = opt.p[1] > 0 ? opt.p[1] : 30;
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 7, from);
-  out.lines[0].name = Name("Money Flow Index", n);
-  out.axisMin = 0, out.axisMax = 100;
-  Thresholds(out, 50, range, false);
-  Span tp = W(out, 0), dtp = W(out, 1), pos = W(out, 2), neg = W(out, 3), sp = W(out, 4),
-       sn = W(out, 5), tot = W(out, 6);
-  Map(from, size, tp, [&](size_t t) {
-    return Ok(in.high[t], in.low[t], in.close[t]) ? (in.high[t] + in.low[t] + in.close[t]) / 3
-                                                  : NoValue;
-  });
-  Delta(tp, 1, dtp, from);
-  for (size_t t = from; t < size; ++t) {
-    const bool ok = Ok(dtp[t], tp[t], in.volume[t]);
-    const double mf = ok ? tp[t] * in.volume[t] : 0;
-    pos[t] = ok ? (dtp[t] > 0 ? mf : 0.0) : NoValue;
-    neg[t] = ok ? (dtp[t] < 0 ? mf : 0.0) : NoValue;
+  from = Prepare(out, size, 1, 2, from);
+  if (from == 0) {
+    out.lines[0].name = Name("Money Flow Index", n);
+    out.axisMin = 0, out.axisMax = 100;
+    Thresholds(out, 50, range, false);
   }
-  MovAvg(pos, n, sp, from);
-  MovAvg(neg, n, sn, from);
-  Map(from, size, tot, [&](size_t t) { return Ok(sp[t], sn[t]) ? sp[t] + sn[t] : NoValue; });
-  FinanceDiv(sp, tot, 0.5, L(out, 0), from);
-  Scale(L(out, 0), 100, 0, L(out, 0), from);
-  Finish(out);
+  Span pos = W(out, 0), neg = W(out, 1), y = L(out, 0);
+  WindowSum sp(pos, n), sn(neg, n);
+  sp.Resume(from);
+  sn.Resume(from);
+  double tpPrev = from > 0 ? TypicalAt(in, from - 1) : NoValue;
+  for (size_t t = from; t < size; ++t) {
+    const double tp = TypicalAt(in, t);
+    const bool ok = Ok(tp, tpPrev, in.volume[t]);
+    const double d = ok ? tp - tpPrev : 0, mf = ok ? tp * in.volume[t] : 0;
+    tpPrev = tp;
+    pos[t] = neg[t] = y[t] = NoValue;
+    if (!ok) continue;
+    pos[t] = d > 0 ? mf : 0.0;
+    neg[t] = d < 0 ? mf : 0.0;
+    sp.Push(t);
+    sn.Push(t);
+    if (!sp.Full()) continue;
+    // Sums of flows that are not negative; the clamp keeps rounding from leaving 0..100.
+    const double up = std::max(sp.Mean(), 0.0), down = std::max(sn.Mean(), 0.0);
+    y[t] = Ratio(up, up + down, 50, 100);
+  }
+  Finish(out, from);
 }
 
 // C_t - C_(t-n).
 void Momentum(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 12);
   from = Prepare(out, in.close.size(), 1, 0, from);
-  out.lines[0].name = Name("Momentum", n);
+  if (from == 0) out.lines[0].name = Name("Momentum", n);
   Delta(in.close, n, L(out, 0), from);
-  Finish(out);
+  Finish(out, from);
 }
 
 void NegVolumeIndex(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
@@ -767,29 +980,39 @@ void PosVolumeIndex(const Inputs& in, const Options& opt, Outputs& out, size_t f
 // Running total of sgn(C_t - C_(t-1)) V_t; the first bar adds nothing, so OBV starts at 0.
 void OnBalanceVolume(const Inputs& in, const Options&, Outputs& out, size_t from) {
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 1, from);
-  out.lines[0].name = "OBV";
-  Map(from, size, W(out, 0), [&](size_t t) {
-    if (!Ok(in.volume[t])) return NoValue;
-    if (t == 0 || !Ok(in.close[t], in.close[t - 1])) return 0.0;
-    const double d = in.close[t] - in.close[t - 1];
-    return d > 0 ? in.volume[t] : d < 0 ? -in.volume[t] : 0.0;
-  });
-  Acc(W(out, 0), L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, size, 1, 0, from);
+  if (from == 0) out.lines[0].name = "OBV";
+  Span y = L(out, 0);
+  double sum = LastBefore(y, from);
+  if (!Ok(sum)) sum = 0;
+  const CSpan c = in.close, v = in.volume;
+  for (size_t t = from; t < size; ++t) {
+    if (!Ok(v[t])) {
+      y[t] = NoValue;
+      continue;
+    }
+    if (t > 0 && Ok(c[t], c[t - 1])) sum += c[t] > c[t - 1] ? v[t] : c[t] < c[t - 1] ? -v[t] : 0.0;
+    y[t] = sum;
+  }
+  Finish(out, from);
 }
 
-// 100 C / base - 100, base the first valid non-zero close at or after extraPoints.
+// 100 C / base - 100, base the first valid non-zero close at or after
+// extraPoints. Without such a close there is no line.
 void Performance(const Inputs& in, const Options&, Outputs& out, size_t from) {
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 0, from);
-  out.lines[0].name = "Performance";
   double base = NoValue;
   for (size_t t = in.extraPoints; t < size && !Ok(base); ++t)
     if (Ok(in.close[t]) && in.close[t] != 0) base = in.close[t];
+  if (!Ok(base)) {
+    out = Outputs{};
+    return;
+  }
+  from = Prepare(out, size, 1, 0, from);
+  if (from == 0) out.lines[0].name = "Performance";
   Map(from, size, L(out, 0),
-      [&](size_t t) { return Ok(base, in.close[t]) ? 100 * in.close[t] / base - 100 : NoValue; });
-  Finish(out);
+      [&](size_t t) { return Ok(in.close[t]) ? 100 * in.close[t] / base - 100 : NoValue; });
+  Finish(out, from);
 }
 
 // 100 (EMA_p2 - EMA_p1) / EMA_p2, 0/0 = 0 (divided by the period-2 average).
@@ -804,63 +1027,79 @@ void VolumeOscillator(const Inputs& in, const Options& opt, Outputs& out, size_t
 // Running total of (C_t / C_(t-1) - 1) V_t; empty at t = 0.
 void PriceVolumeTrend(const Inputs& in, const Options&, Outputs& out, size_t from) {
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 2, from);
-  out.lines[0].name = "PVT";
-  Rate(in.close, 1, W(out, 0), from);
-  Map(from, size, W(out, 1), [&](size_t t) {
-    const double r = out.work[0][t];
-    return Ok(r, in.volume[t]) ? (r - 1) * in.volume[t] : NoValue;
-  });
-  Acc(W(out, 1), L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, size, 1, 0, from);
+  if (from == 0) out.lines[0].name = "PVT";
+  Span y = L(out, 0);
+  double sum = LastBefore(y, from);
+  if (!Ok(sum)) sum = 0;
+  const CSpan c = in.close;
+  for (size_t t = from; t < size; ++t) {
+    const bool ok = t > 0 && Ok(c[t], c[t - 1], in.volume[t]) && c[t - 1] != 0;
+    y[t] = ok ? (sum += (c[t] / c[t - 1] - 1) * in.volume[t]) : NoValue;
+  }
+  Finish(out, from);
 }
 
 // 100 (C_t / C_(t-n) - 1).
 void RateOfChange(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 12);
   from = Prepare(out, in.close.size(), 1, 0, from);
-  out.lines[0].name = Name("ROC", n);
-  Rate(in.close, n, L(out, 0), from);
-  Scale(L(out, 0), 100, -100, L(out, 0), from);
-  Finish(out);
+  if (from == 0) out.lines[0].name = Name("ROC", n);
+  const size_t lag = static_cast<size_t>(n);
+  const CSpan c = in.close;
+  Map(from, c.size(), L(out, 0), [&](size_t t) {
+    return t < lag || !Ok(c[t], c[t - lag]) || c[t - lag] == 0 ? NoValue
+                                                               : c[t] / c[t - lag] * 100 - 100;
+  });
+  Finish(out, from);
 }
 
 // 100 S(U) / S(|d|), d = C_t - C_(t-1), U = max(d, 0), S Wilder smoothing
 // seeded by the mean of the first n values; 0/0 = 50. First value at n.
 void Rsi(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
-  from = Prepare(out, in.close.size(), 1, 7, from);
-  out.lines[0].name = Name("RSI", n);
-  out.axisMin = 0, out.axisMax = 100;
-  Thresholds(out, 50, opt.p[1], true);
-  RsiInto(in, n, out, 0, L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 2, from);
+  if (from == 0) {
+    out.lines[0].name = Name("RSI", n);
+    out.axisMin = 0, out.axisMax = 100;
+    Thresholds(out, 50, opt.p[1], true);
+  }
+  RsiInto(in.close, n, W(out, 0), W(out, 1), L(out, 0), from);
+  Finish(out, from);
 }
 
 // 100 (R - MIN_n R) / (MAX_n R - MIN_n R), R = RSI_n, 0/0 = 50. First value at 2n - 1.
 void StochRsi(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
-  from = Prepare(out, in.close.size(), 1, 12, from);
-  out.lines[0].name = Name("StochRSI", n);
-  out.axisMin = 0, out.axisMax = 100;
-  Thresholds(out, 50, opt.p[1], true);
-  RsiInto(in, n, out, 0, W(out, 7), from);
-  StochInto(W(out, 7), W(out, 7), W(out, 7), n, W(out, 8), W(out, 9), W(out, 10), W(out, 11), 50,
-            L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, in.close.size(), 1, 3, from);
+  if (from == 0) {
+    out.lines[0].name = Name("StochRSI", n);
+    out.axisMin = 0, out.axisMax = 100;
+    Thresholds(out, 50, opt.p[1], true);
+  }
+  Span r = W(out, 2);
+  RsiInto(in.close, n, W(out, 0), W(out, 1), r, from);
+  StochInto(r, r, r, n, 50, L(out, 0), from);
+  Finish(out, from);
 }
 
 // E3 = EMA(EMA(EMA(C))); 100 (E3_t / E3_(t-1) - 1).
 void Trix(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 12);
   from = Prepare(out, in.close.size(), 1, 3, from);
-  out.lines[0].name = Name("TRIX", n);
-  ExpAvg(in.close, Alpha(n), W(out, 0), from);
-  ExpAvg(W(out, 0), Alpha(n), W(out, 1), from);
-  ExpAvg(W(out, 1), Alpha(n), W(out, 2), from);
-  Rate(W(out, 2), 1, L(out, 0), from);
-  Scale(L(out, 0), 100, -100, L(out, 0), from);
-  Finish(out);
+  if (from == 0) out.lines[0].name = Name("TRIX", n);
+  Span e1 = W(out, 0), e2 = W(out, 1), e3 = W(out, 2), y = L(out, 0);
+  const double a = Alpha(n);
+  double s1 = LastBefore(e1, from), s2 = LastBefore(e2, from), s3 = LastBefore(e3, from);
+  for (size_t t = from; t < in.close.size(); ++t) {
+    const double c = in.close[t];
+    e1[t] = Ok(c) ? ExpStep(s1, c, a) : NoValue;
+    e2[t] = Ok(c) ? ExpStep(s2, e1[t], a) : NoValue;
+    e3[t] = Ok(c) ? ExpStep(s3, e2[t], a) : NoValue;
+    y[t] =
+        t < 1 || !Ok(e3[t], e3[t - 1]) || e3[t - 1] == 0 ? NoValue : e3[t] / e3[t - 1] * 100 - 100;
+  }
+  Finish(out, from);
 }
 
 // BP = C - min(L, Cprev); R_k = SMA_pk(BP) / SMA_pk(TR) (0/0 = 0.5);
@@ -869,33 +1108,39 @@ void UltimateOscillator(const Inputs& in, const Options& opt, Outputs& out, size
   const int p[3] = {Period(opt, 0, 7), Period(opt, 1, 14), Period(opt, 2, 28)};
   const double range = opt.p[3] > 0 ? opt.p[3] : 20;
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 9, from);
-  out.lines[0].name = "Ultimate Oscillator (" + std::to_string(p[0]) + ", " + std::to_string(p[1]) +
-                      ", " + std::to_string(p[2]) + ")";
-  out.axisMin = 0, out.axisMax = 100;
-  Thresholds(out, 50, range, false);
-  Span pc = W(out, 0), tr = W(out, 1), bp = W(out, 2);
-  TrueRange(in, pc, tr, from);
-  Map(from, size, bp, [&](size_t t) {
-    if (!Ok(in.close[t], in.low[t], pc[t])) return NoValue;
-    return in.close[t] - std::min(in.low[t], pc[t]);
-  });
-  const double weight[3] = {4, 2, 1};
-  for (size_t k = 0; k < 3; ++k) {
-    MovAvg(bp, p[k], W(out, 3 + 2 * k), from);
-    MovAvg(tr, p[k], W(out, 4 + 2 * k), from);
-    FinanceDiv(W(out, 3 + 2 * k), W(out, 4 + 2 * k), 0.5, W(out, 3 + 2 * k), from);
+  from = Prepare(out, size, 1, 2, from);
+  if (from == 0) {
+    out.lines[0].name = "Ultimate Oscillator (" + std::to_string(p[0]) + ", " +
+                        std::to_string(p[1]) + ", " + std::to_string(p[2]) + ")";
+    out.axisMin = 0, out.axisMax = 100;
+    Thresholds(out, 50, range, false);
   }
-  Map(from, size, L(out, 0), [&](size_t t) {
+  Span tr = W(out, 0), bp = W(out, 1), y = L(out, 0);
+  WindowSum sbp[3] = {{bp, p[0]}, {bp, p[1]}, {bp, p[2]}};
+  WindowSum str[3] = {{tr, p[0]}, {tr, p[1]}, {tr, p[2]}};
+  for (size_t k = 0; k < 3; ++k) sbp[k].Resume(from), str[k].Resume(from);
+  const double weight[3] = {4, 2, 1};
+  double prevClose = LastBefore(in.close, from);
+  for (size_t t = from; t < size; ++t) {
+    const double c = in.close[t], pc = prevClose;
+    tr[t] = TrueRangeAt(in, t, pc);
+    bp[t] = Ok(c, in.low[t], pc) ? c - std::min(in.low[t], pc) : NoValue;
+    if (Ok(c)) prevClose = c;
+    const bool okBp = Ok(bp[t]), okTr = Ok(tr[t]);
     double sum = 0;
+    bool ok = okBp && okTr;
     for (size_t k = 0; k < 3; ++k) {
-      const double r = out.work[3 + 2 * k][t];
-      if (!Ok(r)) return NoValue;
-      sum += weight[k] * r;
+      if (okBp) sbp[k].Push(t);
+      if (okTr) str[k].Push(t);
+      if (!ok || !sbp[k].Full() || !str[k].Full()) {
+        ok = false;
+        continue;
+      }
+      sum += weight[k] * Ratio(sbp[k].Mean(), str[k].Mean(), 0.5, 1);
     }
-    return 100.0 / 7.0 * sum;
-  });
-  Finish(out);
+    y[t] = ok ? 100.0 / 7.0 * sum : NoValue;
+  }
+  Finish(out, from);
 }
 
 // -100 (MAX_n H - C) / (MAX_n H - MIN_n L), 0/0 = -50. Marks at -50 +/- range.
@@ -903,17 +1148,30 @@ void WilliamR(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
   const double range = opt.p[1] > 0 ? opt.p[1] : 30;
   const size_t size = in.close.size();
-  from = Prepare(out, size, 1, 3, from);
-  out.lines[0].name = "William %R";
-  out.axisMin = -100, out.axisMax = 0;
-  Thresholds(out, -50, range, false);
-  MovMax(in.high, n, W(out, 0), from);
-  MovMin(in.low, n, W(out, 1), from);
-  Sub(W(out, 0), in.close, W(out, 2), from);
-  Sub(W(out, 0), W(out, 1), W(out, 1), from);
-  FinanceDiv(W(out, 2), W(out, 1), 0.5, L(out, 0), from);
-  Scale(L(out, 0), -100, 0, L(out, 0), from);
-  Finish(out);
+  from = Prepare(out, size, 1, 0, from);
+  if (from == 0) {
+    out.lines[0].name = "William %R";
+    out.axisMin = -100, out.axisMax = 0;
+    Thresholds(out, -50, range, false);
+  }
+  WindowExtreme<true> mx(in.high, n);
+  WindowExtreme<false> mn(in.low, n);
+  mx.Resume(from);
+  mn.Resume(from);
+  Span y = L(out, 0);
+  for (size_t t = from; t < size; ++t) {
+    double h = NoValue, l = NoValue;
+    if (Ok(in.high[t])) {
+      mx.Push(t);
+      if (mx.Full()) h = mx.Value();
+    }
+    if (Ok(in.low[t])) {
+      mn.Push(t);
+      if (mn.Full()) l = mn.Value();
+    }
+    y[t] = Ok(h, l, in.close[t]) ? Ratio(h - in.close[t], h - l, -50, -100) : NoValue;
+  }
+  Finish(out, from);
 }
 
 std::string ScaleVolume(std::span<const double> volume, std::vector<double>& scaled) {
