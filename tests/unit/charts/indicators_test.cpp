@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -309,6 +311,21 @@ TEST(FinanceAllIndicators, NamesAndPositionsWithoutValue) {
   }
 }
 
+// Same positions with a value, and the same bits where there is one.
+void ExpectSameBits(const Outputs& actual, const Outputs& expected, const std::string& what) {
+  ASSERT_EQ(actual.lines.size(), expected.lines.size()) << what;
+  for (size_t i = 0; i < expected.lines.size(); ++i) {
+    const auto& a = actual.lines[i].values;
+    const auto& e = expected.lines[i].values;
+    ASSERT_EQ(a.size(), e.size()) << what;
+    size_t differ = 0, first = e.size();
+    for (size_t t = 0; t < e.size(); ++t)
+      if (std::memcmp(&a[t], &e[t], sizeof(double)) != 0) ++differ, first = std::min(first, t);
+    EXPECT_EQ(differ, 0u) << what << " line " << i << ", first at " << first;
+  }
+  EXPECT_EQ(actual.leading, expected.leading) << what;
+}
+
 TEST(FinanceAllIndicators, TailRecomputeMatchesFullRecompute) {
   // A live-bar tick changes the last bar; a new bar appends one. Either way
   // recomputing from that position must give what a computation from scratch gives.
@@ -321,17 +338,167 @@ TEST(FinanceAllIndicators, TailRecomputeMatchesFullRecompute) {
     b.h.back() = std::max(b.h.back(), b.c.back());
     b.v.back() += 900;
     c.fn(b.In(), c.opt, cached, b.c.size() - 1);
-    Outputs full = Compute(c.fn, b, c.opt);
-    for (size_t i = 0; i < full.lines.size(); ++i)
-      ExpectSeries(cached.lines[i].values, full.lines[i].values, std::string(c.what) + " tick");
+    ExpectSameBits(cached, Compute(c.fn, b, c.opt), std::string(c.what) + " tick");
 
     b.h.push_back(b.c.back() + 2), b.l.push_back(b.c.back() - 2), b.o.push_back(b.c.back());
     b.c.push_back(b.c.back() + 0.5), b.v.push_back(1234);
     c.fn(b.In(), c.opt, cached, b.c.size() - 1);
-    full = Compute(c.fn, b, c.opt);
-    for (size_t i = 0; i < full.lines.size(); ++i)
-      ExpectSeries(cached.lines[i].values, full.lines[i].values, std::string(c.what) + " append");
+    ExpectSameBits(cached, Compute(c.fn, b, c.opt), std::string(c.what) + " append");
   }
+}
+
+// A halted scrip: a random walk, then bars that are all the same. The first
+// part has gaps (missing bars, missing volume) so that windows skip them.
+constexpr double kFlatClose = 101.25;  // h and l half a point away: every ratio exact
+constexpr double kFlatVolume = 700;
+
+Bars HaltedAfterWalk(size_t walk, size_t flat) {
+  Bars b = RandomWalk(walk, 5);
+  for (size_t t = 17; t < walk; t += 41) b.h[t] = b.l[t] = b.o[t] = b.c[t] = b.v[t] = NV;
+  for (size_t t = 29; t < walk; t += 53) b.v[t] = NV;
+  for (size_t i = 0; i < flat; ++i) {
+    b.h.push_back(kFlatClose + 0.5), b.l.push_back(kFlatClose - 0.5);
+    b.o.push_back(kFlatClose), b.c.push_back(kFlatClose), b.v.push_back(kFlatVolume);
+  }
+  return b;
+}
+
+TEST(FinanceAllIndicators, StreamedAndResumedTailsEqualFullBitForBit) {
+  const Bars all = HaltedAfterWalk(700, 300);
+  for (const Case& c : AllCases()) {
+    const Outputs full = Compute(c.fn, all, c.opt);
+    // Bars arriving one at a time, through the gaps and into the flat run.
+    Bars b;
+    const size_t start = 150;
+    for (auto [dst, src] :
+         {std::pair{&b.h, &all.h}, {&b.l, &all.l}, {&b.o, &all.o}, {&b.c, &all.c}, {&b.v, &all.v}})
+      dst->assign(src->begin(), src->begin() + start);
+    Outputs streamed;
+    c.fn(b.In(), c.opt, streamed, 0);
+    for (size_t t = start; t < all.c.size(); ++t) {
+      b.h.push_back(all.h[t]), b.l.push_back(all.l[t]), b.o.push_back(all.o[t]);
+      b.c.push_back(all.c[t]), b.v.push_back(all.v[t]);
+      c.fn(b.In(), c.opt, streamed, t);
+      if (t % 97 == 0) ExpectSameBits(streamed, Compute(c.fn, b, c.opt), std::string(c.what));
+    }
+    ExpectSameBits(streamed, full, std::string(c.what) + " streamed");
+    // A resume at any position, block edges included, recomputes what follows it
+    // from what precedes it alone.
+    for (size_t from :
+         {1u, 63u, 64u, 65u, 127u, 128u, 129u, 300u, 511u, 512u, 513u, 699u, 701u, 850u, 999u}) {
+      Outputs resumed = full;
+      for (auto& l : resumed.lines)
+        std::fill(l.values.begin() + static_cast<std::ptrdiff_t>(from), l.values.end(), -3.0);
+      for (auto& w : resumed.work)
+        std::fill(w.begin() + static_cast<std::ptrdiff_t>(from), w.end(), -3.0);
+      c.fn(all.In(), c.opt, resumed, from);
+      ExpectSameBits(resumed, full, std::string(c.what) + " from " + std::to_string(from));
+    }
+  }
+}
+
+struct FlatCase {
+  const char* what;
+  size_t line;
+  double expected;  // at every bar once the window lies in the flat run
+};
+
+TEST(FinanceAllIndicators, WindowsOfEqualBarsGiveExactValues) {
+  const double p = kFlatClose, h = p + 0.5, l = p - 0.5;
+  const std::vector<FlatCase> cases = {
+      {"SMA", 0, p},       {"TMA", 0, p},           {"WMA", 0, p},
+      {"Bollinger", 0, p}, {"Bollinger", 1, p},     {"Donchian", 0, h},
+      {"Donchian", 1, l},  {"Envelop", 0, p * 1.1}, {"Envelop", 1, p * (1 - 0.1)},
+      {"Aroon", 0, 100},   {"Aroon", 1, 100},       {"AroonOsc", 0, 0},
+      {"BBW", 0, 0},       {"CMF", 0, 0},           {"CCI", 0, 0},
+      {"DCW", 0, h - l},   {"DPO", 0, 0},           {"EMV", 0, 0},
+      {"EMV", 1, 0},       {"Fast", 0, 50},         {"Fast", 1, 50},
+      {"Slow", 0, 50},     {"Slow", 1, 50},         {"MFI", 0, 50},
+      {"Momentum", 0, 0},  {"ROC", 0, 0},           {"UO", 0, 100.0 / 7.0 * 3.5},
+      {"WR", 0, -50},
+  };
+  const size_t walk = 700, flat = 300, settled = walk + 60;  // past the longest window
+  const Bars b = HaltedAfterWalk(walk, flat);
+  const std::vector<Case> all = AllCases();
+  for (const FlatCase& f : cases) {
+    const auto c = std::find_if(all.begin(), all.end(),
+                                [&](const Case& k) { return std::string(k.what) == f.what; });
+    ASSERT_NE(c, all.end()) << f.what;
+    const Outputs out = Compute(c->fn, b, c->opt);
+    ASSERT_LT(f.line, out.lines.size()) << f.what;
+    size_t wrong = 0;
+    for (size_t t = settled; t < b.c.size(); ++t)
+      wrong += out.lines[f.line].values[t] != f.expected;
+    EXPECT_EQ(wrong, 0u) << f.what << " line " << f.line << " ends at "
+                         << out.lines[f.line].values.back();
+  }
+}
+
+struct RangeCase {
+  const char* what;
+  size_t line;
+  double lo, hi;
+};
+
+TEST(FinanceAllIndicators, BoundedIndicatorsStayInRangeThroughAHalt) {
+  const std::vector<RangeCase> cases = {
+      {"RSI", 0, 0, 100},       {"MFI", 0, 0, 100},      {"Fast", 0, 0, 100}, {"Fast", 1, 0, 100},
+      {"Slow", 1, 0, 100},      {"StochRSI", 0, 0, 100}, {"WR", 0, -100, 0},  {"UO", 0, 0, 100},
+      {"Aroon", 0, 0, 100},     {"ADX", 0, 0, 100},      {"ADX", 2, 0, 100},  {"CMF", 0, -1, 1},
+      {"BBW", 0, 0, 1e9},       {"ATR", 1, 0, 1e9},      {"CLV", 0, -1, 1},   {"SMA", 0, 0, 1e9},
+      {"Bollinger", 1, 0, 1e9},
+  };
+  // Volume that is mostly zero makes MFI's and CMF's sums cancel to nothing.
+  Bars b = HaltedAfterWalk(700, 300);
+  for (size_t t = 0; t < 700; ++t)
+    if (HasValue(b.v[t]) && t % 5 != 0) b.v[t] = 0;
+  const std::vector<Case> all = AllCases();
+  for (const RangeCase& r : cases) {
+    const auto c = std::find_if(all.begin(), all.end(),
+                                [&](const Case& k) { return std::string(k.what) == r.what; });
+    ASSERT_NE(c, all.end()) << r.what;
+    const Outputs out = Compute(c->fn, b, c->opt);
+    for (size_t t = 0; t < b.c.size(); ++t) {
+      const double v = out.lines[r.line].values[t];
+      if (v == NV) continue;
+      EXPECT_TRUE(v >= r.lo && v <= r.hi) << r.what << " " << r.line << " at " << t << ": " << v;
+    }
+  }
+}
+
+TEST(FinanceVolumeBased, SignalLinesAndBaseOnlyWhenThereIsOne) {
+  const Bars b = Known();  // six bars
+  // NVI/PVI add their SMA only with more bars than its period.
+  for (IndicatorFn fn : {NegVolumeIndex, PosVolumeIndex}) {
+    EXPECT_EQ(Compute(fn, b, Opt(6)).lines.size(), 1u);
+    const Outputs five = Compute(fn, b, Opt(5));
+    ASSERT_EQ(five.lines.size(), 2u);
+    EXPECT_EQ(five.lines[1].values[3], NV);
+    EXPECT_NE(five.lines[1].values[4], NV);
+    // The seventh bar brings the line in on a tail recompute too.
+    Bars more = b;
+    Outputs out = Compute(fn, more, Opt(6));
+    more.h.push_back(15), more.l.push_back(13), more.o.push_back(14), more.c.push_back(14);
+    more.v.push_back(90);
+    fn(more.In(), Opt(6), out, 6);
+    ExpectSameBits(out, Compute(fn, more, Opt(6)), "signal appears");
+    ASSERT_EQ(out.lines.size(), 2u);
+    EXPECT_EQ(out.lines[1].name, fn == NegVolumeIndex ? "NVI SMA (6)" : "PVI SMA (6)");
+  }
+  // Performance has no line without a valid non-zero close from the first shown bar on.
+  Bars none = b;
+  none.c = {10, 11, 0, NV, 0, 0};
+  Outputs perf = Compute(Performance, none, {}, 2);
+  EXPECT_TRUE(perf.lines.empty());
+  EXPECT_EQ(LegendText(perf, 0), "");
+  EXPECT_EQ(Compute(Performance, Bars{}).lines.size(), 0u);
+  // A base arriving later brings the line, computed in full.
+  none.c.push_back(8), none.h.push_back(9), none.l.push_back(7), none.o.push_back(8);
+  none.v.push_back(5);
+  Performance(none.In(2), {}, perf, 6);
+  ASSERT_EQ(perf.lines.size(), 1u);
+  EXPECT_EQ(perf.lines[0].values[6], 0.0);
+  EXPECT_EQ(perf.lines[0].values[0], 100 * 10.0 / 8 - 100);
 }
 
 TEST(FinanceAllIndicators, ShortAndEmptyInputsDoNotCrash) {
