@@ -54,7 +54,7 @@ bench: bootstrap
 # the market step with 100k watches.
 	./build/release/bench/backend_bench
 # Indicator kernels at 1M bars against Tulip Indicators, and the tail one new bar costs.
-	./build/release/bench/indicator_bench
+	./build/release/bench/indicator_bench --benchmark_repetitions=3
 
 tsan: bootstrap
 	cmake --preset tsan

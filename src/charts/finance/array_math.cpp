@@ -50,7 +50,7 @@ void MovStdDev(std::span<const double> x, int n, std::span<double> y, size_t fro
 namespace {
 template <bool Max>
 void MovExtreme(std::span<const double> x, int n, std::span<double> y, size_t from) {
-  WindowExtreme<Max> w(x, n);
+  WindowBest<Max> w(x, n);
   w.Resume(from);
   for (size_t t = from; t < x.size(); ++t) {
     if (!HasValue(x[t])) {
@@ -83,7 +83,10 @@ void ExpAvg(std::span<const double> x, double alpha, std::span<double> y, size_t
       y[t] = NoValue;
       continue;
     }
-    prev = HasValue(prev) ? prev + alpha * (x[t] - prev) : x[t];
+    if (!HasValue(prev)) [[unlikely]]
+      prev = x[t];
+    else
+      prev += alpha * (x[t] - prev);
     y[t] = prev;
   }
 }

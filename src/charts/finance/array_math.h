@@ -12,8 +12,9 @@ namespace kovo::finance {
 // Marks a position that has no value; every series uses it for "not computable yet".
 inline constexpr double NoValue = 1.7e308;
 
+// Compared as bits: the same answer as x != NoValue, in one integer compare.
 inline bool HasValue(double x) {
-  return x != NoValue;
+  return std::bit_cast<unsigned long long>(x) != std::bit_cast<unsigned long long>(NoValue);
 }
 
 // Array primitives the indicators are built from. Each writes positions
@@ -58,63 +59,61 @@ size_t LastValueIndex(std::span<const double> x);
 // array the same loop fills just before.
 
 // Sum (and optionally the sum of squared deviations) of the window. The sum is
-// compensated, and at the first valid position of every block of positions it
-// is summed afresh from the window: the rounding carried forward stays small,
-// and Resume replays from that block start exactly what a pass from position 0
-// did, so a tail equals a full computation bit for bit.
+// compensated, and at every block start that has a value it is summed afresh
+// from the window: the rounding carried forward stays small, and Resume replays
+// from that block start exactly what a pass from position 0 did, so a tail
+// equals a full computation bit for bit.
 template <bool Moments>
 class BasicWindowSum {
  public:
   BasicWindowSum(std::span<const double> x, int n)
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
-        m_blockMask(std::bit_ceil(std::max<size_t>(2 * m_n, 64)) - 1) {}
+        m_blockMask(std::bit_ceil(std::max<size_t>(2 * m_n, 64)) - 1),
+        m_inv(1.0 / static_cast<double>(m_n)) {}
 
   // The state a pass over positions [0, from) leaves.
   void Resume(size_t from) {
     size_t p = std::min(from, m_x.size());
     while (p > 0 && !HasValue(m_x[p - 1])) --p;
-    if (p == 0) {
-      *this = BasicWindowSum(m_x, static_cast<int>(m_n));
-      return;
-    }
-    const size_t last = p - 1;
-    size_t a = last & ~m_blockMask;
-    while (!HasValue(m_x[a])) ++a;
-    Fresh(a);
-    for (size_t t = a + 1; t <= last; ++t)
-      if (HasValue(m_x[t])) Push(t);
+    *this = BasicWindowSum(m_x, static_cast<int>(m_n));
+    if (p == 0) return;
+    // The latest block start up to the last value that has a value itself.
+    size_t a = (p - 1) & ~m_blockMask;
+    while (a > 0 && !HasValue(m_x[a])) a -= m_blockMask + 1;
+    if (HasValue(m_x[a])) Fresh(a++);
+    for (; a < p; ++a)
+      if (HasValue(m_x[a])) Push(a);
   }
 
   // x[t] must be valid.
-  void Push(size_t t) {
+  [[gnu::always_inline]] void Push(size_t t) {
     const double v = m_x[t];
-    if (m_prev == kNone || (t ^ m_prev) > m_blockMask) {
+    if ((t & m_blockMask) == 0) {
       Fresh(t);
       return;
     }
-    m_prev = t;
     if (m_count == m_n) {
       const double old = m_x[m_oldest];
       do ++m_oldest;
       while (!HasValue(m_x[m_oldest]));
-      const double meanOld = Moments ? Sum() / static_cast<double>(m_n) : 0.0;
-      // v - old exactly as d + e, then s + d exactly as s' + f.
-      const double d = v - old, dz = d - v, e = (v - (d - dz)) + (-old - dz);
-      const double s = m_s + d, sz = s - m_s, f = (m_s - (s - sz)) + (d - sz);
+      // The window's change v - old is added with its rounding error kept.
+      const double d = v - old;
+      const double s = m_s + d, sz = s - m_s;
+      m_c += (m_s - (s - sz)) + (d - sz);
       m_s = s;
-      m_c += e + f;
       if constexpr (Moments) {
-        const double meanNew = Sum() / static_cast<double>(m_n);
-        m_m2 = std::max(0.0, m_m2 + (v - old) * (v - meanNew + old - meanOld));
+        const double meanOld = m_mean;
+        m_mean = Sum() * m_inv;
+        m_m2 = std::max(0.0, m_m2 + d * (v - m_mean + old - meanOld));
       }
     } else {
-      ++m_count;
-      const double meanOld = Moments ? Sum() / static_cast<double>(m_count - 1) : 0.0;
+      if (m_count++ == 0) m_oldest = t;
       Add(v);
       if constexpr (Moments) {
-        const double meanNew = Sum() / static_cast<double>(m_count);
-        m_m2 = std::max(0.0, m_m2 + (v - meanOld) * (v - meanNew));
+        const double meanOld = m_mean;
+        m_mean = Sum() / static_cast<double>(m_count);
+        m_m2 = std::max(0.0, m_m2 + (v - meanOld) * (v - m_mean));
       }
     }
     m_run = v == m_last ? std::min(m_run + 1, m_n) : 1;
@@ -127,21 +126,20 @@ class BasicWindowSum {
   double Last() const { return m_last; }
   double Sum() const { return m_s + m_c; }
   // The window's mean, exact for equal values; only when Full().
-  double Mean() const { return Flat() ? m_last : Sum() / static_cast<double>(m_n); }
+  double Mean() const { return Flat() ? m_last : Sum() * m_inv; }
   // Population variance; only when Full().
-  double Variance() const { return Flat() ? 0.0 : m_m2 / static_cast<double>(m_n); }
+  double Variance() const { return Flat() ? 0.0 : m_m2 * m_inv; }
 
  private:
-  static constexpr size_t kNone = static_cast<size_t>(-1);
-
   void Add(double v) {
     const double s = m_s + v, z = s - m_s;
     m_c += (m_s - (s - z)) + (v - z);
     m_s = s;
   }
 
-  // Everything recomputed from the values of the window that ends at t.
-  void Fresh(size_t t) {
+  // Everything recomputed from the values of the window that ends at t. Kept
+  // inline so that the state stays in registers in the callers' loops.
+  [[gnu::always_inline]] void Fresh(size_t t) {
     size_t i = t + 1, k = 0;
     while (i > 0 && k < m_n)
       if (HasValue(m_x[--i])) ++k;
@@ -159,25 +157,73 @@ class BasicWindowSum {
       m_last = v;
     }
     if constexpr (Moments) {
-      const double mean = Sum() / static_cast<double>(k);
+      m_mean = k == m_n ? Sum() * m_inv : Sum() / static_cast<double>(k);
       for (size_t j = i; j <= t; ++j)
-        if (HasValue(m_x[j])) m_m2 += (m_x[j] - mean) * (m_x[j] - mean);
+        if (HasValue(m_x[j])) m_m2 += (m_x[j] - m_mean) * (m_x[j] - m_mean);
     }
-    m_prev = t;
   }
 
   std::span<const double> m_x;
   size_t m_n;
   size_t m_blockMask;
-  size_t m_prev = kNone;  // last position pushed
-  size_t m_oldest = 0;    // position of the oldest value in the window
+  double m_inv;
+  size_t m_oldest = 0;  // position of the oldest value in the window
   size_t m_count = 0;
   size_t m_run = 0;  // trailing values equal to m_last, at most n
   double m_last = NoValue;
-  double m_s = 0, m_c = 0, m_m2 = 0;
+  double m_s = 0, m_c = 0;
+  double m_mean = 0, m_m2 = 0;  // with Moments: the window's mean and squared deviations
 };
 using WindowSum = BasicWindowSum<false>;
 using WindowMoments = BasicWindowSum<true>;
+
+// Highest (Max) or lowest value of the last n valid values, without a branch
+// per value: the values are taken in blocks of n; a window is the tail of the
+// previous block (its best suffixes, worked out once per block) and the head
+// of the current one (its running best).
+template <bool Max>
+class WindowBest {
+ public:
+  WindowBest(std::span<const double> x, int n)
+      : m_x(x), m_n(static_cast<size_t>(std::max(n, 1))), m_block(m_n), m_suffix(m_n) {}
+
+  // The state a pass over positions [0, from) leaves.
+  void Resume(size_t from) {
+    size_t i = std::min(from, m_x.size()), k = 0;
+    while (i > 0 && k < m_n)
+      if (HasValue(m_x[--i])) ++k;
+    m_j = m_count = 0;
+    for (; i < from; ++i)
+      if (HasValue(m_x[i])) Push(i);
+  }
+
+  // x[t] must be valid.
+  void Push(size_t t) {
+    const double v = m_x[t];
+    m_best = m_j == 0 ? v : Better(m_best, v);
+    m_block[m_j] = v;
+    if (++m_j == m_n) {
+      double b = v;
+      m_suffix[m_n - 1] = b;
+      for (size_t k = m_n - 1; k-- > 0;) m_suffix[k] = b = Better(m_block[k], b);
+      m_j = 0;
+    }
+    ++m_count;
+  }
+
+  bool Full() const { return m_count >= m_n; }
+  double Value() const { return m_j == 0 ? m_best : Better(m_suffix[m_j], m_best); }
+
+ private:
+  static double Better(double a, double b) { return Max ? std::max(a, b) : std::min(a, b); }
+
+  std::span<const double> m_x;
+  size_t m_n;
+  std::vector<double> m_block, m_suffix;
+  size_t m_j = 0;  // values in the current block
+  size_t m_count = 0;
+  double m_best = 0;  // best of the current block so far
+};
 
 // Highest (Max) or lowest value of the last n valid values, as a monotonic
 // queue: each value enters and leaves once. Ties keep the newer value, so

@@ -101,8 +101,9 @@ double LastBefore(CSpan x, size_t from) {
 
 // One step of an average seeded with its first value: y += a (x - y).
 double ExpStep(double& prev, double x, double a) {
-  prev = Ok(prev) ? prev + a * (x - prev) : x;
-  return prev;
+  if (!Ok(prev)) [[unlikely]]
+    return prev = x;
+  return prev += a * (x - prev);
 }
 
 // a/b scaled by k; 0/0 = zeroByZero as it stands; x/0 and NoValue in = NoValue.
@@ -184,19 +185,20 @@ struct SeededWilderPair {
 void RsiInto(CSpan x, int n, Span su, Span sa, Span r, size_t from) {
   SeededWilderPair w(n, x, su, sa, from);
   for (size_t t = from; t < x.size(); ++t) {
-    su[t] = sa[t] = r[t] = NoValue;
-    if (t == 0 || !Ok(x[t], x[t - 1])) continue;
-    const double d = x[t] - x[t - 1];
-    if (!w.Step(std::max(d, 0.0), std::fabs(d))) continue;
-    su[t] = w.u, sa[t] = w.a;
-    r[t] = Ratio(w.u, w.a, 50, 100);
+    const double d = t > 0 && Ok(x[t], x[t - 1]) ? x[t] - x[t - 1] : NoValue;
+    if (Ok(d) && w.Step(std::max(d, 0.0), std::fabs(d))) {
+      su[t] = w.u, sa[t] = w.a;
+      r[t] = Ratio(w.u, w.a, 50, 100);
+    } else {
+      su[t] = sa[t] = r[t] = NoValue;
+    }
   }
 }
 
 // 100 (x - MIN_n(lo)) / (MAX_n(hi) - MIN_n(lo)), 0/0 = zz.
 void StochInto(CSpan x, CSpan hi, CSpan lo, int n, double zz, Span y, size_t from) {
-  WindowExtreme<true> mx(hi, n);
-  WindowExtreme<false> mn(lo, n);
+  WindowBest<true> mx(hi, n);
+  WindowBest<false> mn(lo, n);
   mx.Resume(from);
   mn.Resume(from);
   for (size_t t = from; t < x.size(); ++t) {
@@ -436,13 +438,15 @@ void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t fr
   w.Resume(from);
   Span up = L(out, 0), lo = L(out, 1);
   for (size_t t = from; t < in.close.size(); ++t) {
-    up[t] = lo[t] = NoValue;
-    if (!Ok(in.close[t])) continue;
-    w.Push(t);
-    if (!w.Full()) continue;
-    const double m = w.Mean(), s = std::sqrt(w.Variance());
-    up[t] = std::max(m + k * s, 0.0);
-    lo[t] = std::max(m - k * s, 0.0);
+    double u = NoValue, d = NoValue;
+    if (Ok(in.close[t])) {
+      w.Push(t);
+      if (w.Full()) {
+        const double m = w.Mean(), s = std::sqrt(w.Variance());
+        u = std::max(m + k * s, 0.0), d = std::max(m - k * s, 0.0);
+      }
+    }
+    up[t] = u, lo[t] = d;
   }
   Finish(out, from);
 }
@@ -475,12 +479,12 @@ void Envelop(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   w.Resume(from);
   Span up = L(out, 0), lo = L(out, 1);
   for (size_t t = from; t < in.close.size(); ++t) {
-    up[t] = lo[t] = NoValue;
-    if (!Ok(in.close[t])) continue;
-    w.Push(t);
-    if (!w.Full()) continue;
-    const double m = w.Mean();
-    up[t] = m * (1 + r), lo[t] = m * (1 - r);
+    double u = NoValue, d = NoValue;
+    if (Ok(in.close[t])) {
+      w.Push(t);
+      if (w.Full()) u = w.Mean() * (1 + r), d = w.Mean() * (1 - r);
+    }
+    up[t] = u, lo[t] = d;
   }
   Finish(out, from);
 }
@@ -640,11 +644,21 @@ void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
         mdm = (m + pdm) / 2;
       }
     }
-    trs[t] = Ok(tr) ? ExpStep(str, tr, a) : NoValue;
-    pds[t] = Ok(pdm) ? ExpStep(spd, pdm, a) : NoValue;
-    mds[t] = Ok(mdm) ? ExpStep(smd, mdm, a) : NoValue;
-    const double p = pdi[t] = Ratio(pds[t], trs[t], 0, 100);
-    const double m = mdi[t] = Ratio(mds[t], trs[t], 0, 100);
+    const double ts = Ok(tr) ? ExpStep(str, tr, a) : NoValue;
+    const double ps = Ok(pdm) ? ExpStep(spd, pdm, a) : NoValue;
+    const double ms = Ok(mdm) ? ExpStep(smd, mdm, a) : NoValue;
+    trs[t] = ts, pds[t] = ps, mds[t] = ms;
+    // One division for both: DI = DM (100 / TR).
+    double p = NoValue, m = NoValue;
+    if (Ok(ps, ts)) {
+      if (ts != 0) {
+        const double k = 100 / ts;
+        p = ps * k, m = ms * k;
+      } else {
+        p = ps == 0 ? 0.0 : NoValue, m = ms == 0 ? 0.0 : NoValue;
+      }
+    }
+    pdi[t] = p, mdi[t] = m;
     if (!Ok(p, m)) {
       adx[t] = NoValue;
       continue;
@@ -667,9 +681,10 @@ void Atr(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const double a = Alpha(n);
   double prevClose = LastBefore(in.close, from), s = LastBefore(atr, from);
   for (size_t t = from; t < in.close.size(); ++t) {
-    tr[t] = TrueRangeAt(in, t, prevClose);
+    const double r = TrueRangeAt(in, t, prevClose);
     if (Ok(in.close[t])) prevClose = in.close[t];
-    atr[t] = Ok(tr[t]) ? ExpStep(s, tr[t], a) : NoValue;
+    tr[t] = r;
+    atr[t] = Ok(r) ? ExpStep(s, r, a) : NoValue;
   }
   Finish(out, from);
 }
@@ -684,10 +699,12 @@ void BollingerWidth(const Inputs& in, const Options& opt, Outputs& out, size_t f
   w.Resume(from);
   Span y = L(out, 0);
   for (size_t t = from; t < in.close.size(); ++t) {
-    y[t] = NoValue;
-    if (!Ok(in.close[t])) continue;
-    w.Push(t);
-    if (w.Full()) y[t] = std::sqrt(w.Variance()) * (2 * k);
+    double v = NoValue;
+    if (Ok(in.close[t])) {
+      w.Push(t);
+      if (w.Full()) v = std::sqrt(w.Variance()) * (2 * k);
+    }
+    y[t] = v;
   }
   Finish(out, from);
 }
@@ -803,8 +820,8 @@ void DonchianWidth(const Inputs& in, const Options& opt, Outputs& out, size_t fr
   const int n = Period(opt, 0, 20);
   from = Prepare(out, in.close.size(), 1, 0, from);
   if (from == 0) out.lines[0].name = Name("Donchian Width", n);
-  WindowExtreme<true> mx(in.high, n);
-  WindowExtreme<false> mn(in.low, n);
+  WindowBest<true> mx(in.high, n);
+  WindowBest<false> mn(in.low, n);
   mx.Resume(from);
   mn.Resume(from);
   Span y = L(out, 0);
@@ -1154,8 +1171,8 @@ void WilliamR(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
     out.axisMin = -100, out.axisMax = 0;
     Thresholds(out, -50, range, false);
   }
-  WindowExtreme<true> mx(in.high, n);
-  WindowExtreme<false> mn(in.low, n);
+  WindowBest<true> mx(in.high, n);
+  WindowBest<false> mn(in.low, n);
   mx.Resume(from);
   mn.Resume(from);
   Span y = L(out, 0);
