@@ -58,121 +58,102 @@ size_t LastValueIndex(std::span<const double> x);
 // several windows into one pass. Each reads x[t] when pushed, so x may be an
 // array the same loop fills just before.
 
-// Sum (and optionally the sum of squared deviations) of the window. The sum is
-// compensated, and at every block start that has a value it is summed afresh
-// from the window: the rounding carried forward stays small, and Resume replays
-// from that block start exactly what a pass from position 0 did, so a tail
-// equals a full computation bit for bit.
+// Sum (and optionally the sum of squared deviations) of the window, with no
+// running total: positions are taken in blocks of n, and a window is the head
+// of the current block (a prefix sum) plus the values before the block (suffix
+// sums worked out once per block). Nothing carries rounding from one window to
+// the next, a window of values that are not negative never sums below zero,
+// and each window's sum depends only on its values and on where the block
+// starts, so a tail equals a full computation bit for bit.
 template <bool Moments>
 class BasicWindowSum {
  public:
   BasicWindowSum(std::span<const double> x, int n)
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
-        m_blockMask(std::bit_ceil(std::max<size_t>(2 * m_n, 64)) - 1),
-        m_inv(1.0 / static_cast<double>(m_n)) {}
+        m_inv(1.0 / static_cast<double>(m_n)),
+        m_sufS(m_n + 1),
+        m_sufQ(Moments ? m_n + 1 : 0) {}
 
   // The state a pass over positions [0, from) leaves.
   void Resume(size_t from) {
-    size_t p = std::min(from, m_x.size());
-    while (p > 0 && !HasValue(m_x[p - 1])) --p;
-    *this = BasicWindowSum(m_x, static_cast<int>(m_n));
-    if (p == 0) return;
-    // The latest block start up to the last value that has a value itself.
-    size_t a = (p - 1) & ~m_blockMask;
-    while (a > 0 && !HasValue(m_x[a])) a -= m_blockMask + 1;
-    if (HasValue(m_x[a])) Fresh(a++);
-    for (; a < p; ++a)
-      if (HasValue(m_x[a])) Push(a);
+    from = std::min(from, m_x.size());
+    StartBlock(from - from % m_n);
+    for (size_t t = m_start; t < from; ++t)
+      if (HasValue(m_x[t])) Push(t);
   }
 
-  // x[t] must be valid.
+  // x[t] must be valid; t increases from call to call.
   [[gnu::always_inline]] void Push(size_t t) {
+    if (t - m_start >= m_n) [[unlikely]]
+      StartBlock(t - (t - m_start) % m_n);
     const double v = m_x[t];
-    if ((t & m_blockMask) == 0) {
-      Fresh(t);
-      return;
-    }
-    if (m_count == m_n) {
-      const double old = m_x[m_oldest];
-      do ++m_oldest;
-      while (!HasValue(m_x[m_oldest]));
-      // The window's change v - old is added with its rounding error kept.
-      const double d = v - old;
-      const double s = m_s + d, sz = s - m_s;
-      m_c += (m_s - (s - sz)) + (d - sz);
-      m_s = s;
-      if constexpr (Moments) {
-        const double meanOld = m_mean;
-        m_mean = Sum() * m_inv;
-        m_m2 = std::max(0.0, m_m2 + d * (v - m_mean + old - meanOld));
-      }
+    ++m_j;
+    if constexpr (Moments) {
+      if (m_avail == 0 && m_j == 1) m_shift = v;
+      const double d = v - m_shift;
+      m_s += d;
+      m_q += d * d;
     } else {
-      if (m_count++ == 0) m_oldest = t;
-      Add(v);
-      if constexpr (Moments) {
-        const double meanOld = m_mean;
-        m_mean = Sum() / static_cast<double>(m_count);
-        m_m2 = std::max(0.0, m_m2 + (v - meanOld) * (v - m_mean));
-      }
+      m_s += v;
     }
     m_run = v == m_last ? std::min(m_run + 1, m_n) : 1;
     m_last = v;
   }
 
-  bool Full() const { return m_count == m_n; }
+  bool Full() const { return m_j + m_avail >= m_n; }
   // Every value of the window equals Last().
   bool Flat() const { return m_run == m_n; }
   double Last() const { return m_last; }
-  double Sum() const { return m_s + m_c; }
+  // The window's sum (of the values less the shift, with Moments); only when Full().
+  double Sum() const { return m_j == m_n ? m_s : m_s + m_sufS[m_n - m_j]; }
   // The window's mean, exact for equal values; only when Full().
-  double Mean() const { return Flat() ? m_last : Sum() * m_inv; }
-  // Population variance; only when Full().
-  double Variance() const { return Flat() ? 0.0 : m_m2 * m_inv; }
-
- private:
-  void Add(double v) {
-    const double s = m_s + v, z = s - m_s;
-    m_c += (m_s - (s - z)) + (v - z);
-    m_s = s;
+  double Mean() const {
+    if (Flat()) return m_last;
+    if constexpr (Moments) return m_shift + Sum() * m_inv;
+    return Sum() * m_inv;
+  }
+  // Population variance, 0 for equal values; only when Full().
+  double Variance() const {
+    if (Flat()) return 0.0;
+    const double s = Sum(), q = m_j == m_n ? m_q : m_q + m_sufQ[m_n - m_j];
+    return std::max(0.0, (q - s * s * m_inv) * m_inv);
   }
 
-  // Everything recomputed from the values of the window that ends at t. Kept
-  // inline so that the state stays in registers in the callers' loops.
-  [[gnu::always_inline]] void Fresh(size_t t) {
-    size_t i = t + 1, k = 0;
-    while (i > 0 && k < m_n)
-      if (HasValue(m_x[--i])) ++k;
-    while (!HasValue(m_x[i])) ++i;  // fewer than n values: the first valid one
-    m_oldest = i;
-    m_count = k;
-    m_s = m_c = m_m2 = 0;
+ private:
+  // Starts the block at b: sums of the newest 1..n values before it, newest first.
+  void StartBlock(size_t b) {
+    m_start = b;
+    m_j = 0;
+    m_s = m_q = 0;
+    m_avail = 0;
     m_run = 0;
     m_last = NoValue;
-    for (size_t j = i; j <= t; ++j) {
-      const double v = m_x[j];
+    double s = 0, q = 0;
+    bool equal = true;
+    for (size_t t = b; t > 0 && m_avail < m_n;) {
+      const double v = m_x[--t];
       if (!HasValue(v)) continue;
-      Add(v);
-      m_run = v == m_last ? m_run + 1 : 1;
-      m_last = v;
-    }
-    if constexpr (Moments) {
-      m_mean = k == m_n ? Sum() * m_inv : Sum() / static_cast<double>(k);
-      for (size_t j = i; j <= t; ++j)
-        if (HasValue(m_x[j])) m_m2 += (m_x[j] - m_mean) * (m_x[j] - m_mean);
+      if (m_avail == 0) m_shift = m_last = v;
+      equal = equal && v == m_last;
+      if (equal) ++m_run;
+      const double d = Moments ? v - m_shift : v;
+      m_sufS[++m_avail] = s += d;
+      if constexpr (Moments) m_sufQ[m_avail] = q += d * d;
     }
   }
 
   std::span<const double> m_x;
   size_t m_n;
-  size_t m_blockMask;
   double m_inv;
-  size_t m_oldest = 0;  // position of the oldest value in the window
-  size_t m_count = 0;
-  size_t m_run = 0;  // trailing values equal to m_last, at most n
+  std::vector<double> m_sufS, m_sufQ;  // [m]: the newest m values before the block
+  size_t m_start = 0;                  // first position of the current block
+  size_t m_avail = 0;                  // values before the block, at most n
+  size_t m_j = 0;                      // values pushed in the current block
+  size_t m_run = 0;                    // trailing values equal to m_last, at most n
   double m_last = NoValue;
-  double m_s = 0, m_c = 0;
-  double m_mean = 0, m_m2 = 0;  // with Moments: the window's mean and squared deviations
+  double m_shift = 0;       // with Moments: subtracted from every value of the block's windows
+  double m_s = 0, m_q = 0;  // the block's head: sum, and sum of squares with Moments
 };
 using WindowSum = BasicWindowSum<false>;
 using WindowMoments = BasicWindowSum<true>;
