@@ -106,7 +106,7 @@ class BasicWindowSum {
   bool Flat() const { return m_run == m_n; }
   double Last() const { return m_last; }
   // The window's sum (of the values less the shift, with Moments); only when Full().
-  double Sum() const { return m_j == m_n ? m_s : m_s + m_sufS[m_n - m_j]; }
+  double Sum() const { return m_s + m_sufS[m_n - m_j]; }
   // The window's mean, exact for equal values; only when Full().
   double Mean() const {
     if (Flat()) return m_last;
@@ -115,9 +115,17 @@ class BasicWindowSum {
   }
   // Population variance, 0 for equal values; only when Full().
   double Variance() const {
-    if (Flat()) return 0.0;
-    const double s = Sum(), q = m_j == m_n ? m_q : m_q + m_sufQ[m_n - m_j];
-    return std::max(0.0, (q - s * s * m_inv) * m_inv);
+    double mean, var;
+    MeanVariance(mean, var);
+    return var;
+  }
+  // Both, in one go.
+  void MeanVariance(double& mean, double& var) const {
+    const double s = Sum() * m_inv, q = (m_q + m_sufQ[m_n - m_j]) * m_inv;
+    const double v = q - s * s;
+    const bool flat = Flat();
+    mean = flat ? m_last : m_shift + s;
+    var = flat || v < 0 ? 0.0 : v;
   }
 
  private:
@@ -146,7 +154,7 @@ class BasicWindowSum {
   std::span<const double> m_x;
   size_t m_n;
   double m_inv;
-  std::vector<double> m_sufS, m_sufQ;  // [m]: the newest m values before the block
+  std::vector<double> m_sufS, m_sufQ;  // [m]: the newest m values before the block; [0] = 0
   size_t m_start = 0;                  // first position of the current block
   size_t m_avail = 0;                  // values before the block, at most n
   size_t m_j = 0;                      // values pushed in the current block

@@ -442,8 +442,10 @@ void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t fr
     if (Ok(in.close[t])) {
       w.Push(t);
       if (w.Full()) {
-        const double m = w.Mean(), s = std::sqrt(w.Variance());
-        u = std::max(m + k * s, 0.0), d = std::max(m - k * s, 0.0);
+        double m, var;
+        w.MeanVariance(m, var);
+        const double ks = k * std::sqrt(var);
+        u = std::max(m + ks, 0.0), d = std::max(m - ks, 0.0);
       }
     }
     up[t] = u, lo[t] = d;
@@ -613,7 +615,8 @@ void AroonOsc(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
 }
 
 // +DM/-DM from the day-to-day moves (index 1 seeded (2p+m)/3, (p+2m)/3),
-// smoothed with expAvg(1/n) like TR; DI = 100 DM/TR, DX = 100 |+DI - -DI| / (+DI + -DI),
+// smoothed with expAvg(1/n) like TR; DI = 100 DM/TR, DX = 100 |+DI - -DI| / (+DI + -DI)
+// (computed as 100 |+DM - -DM| / (+DM + -DM), the same ratio),
 // ADX = expAvg(1/n)(DX). 0/0 gives 0.
 void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 14);
@@ -663,7 +666,8 @@ void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
       adx[t] = NoValue;
       continue;
     }
-    const double dx = p + m == 0 ? 0.0 : 100 * std::fabs(p - m) / (p + m);
+    // TR cancels: DX from the smoothed moves, not waiting on the DI division.
+    const double dx = ps + ms == 0 ? 0.0 : 100 * std::fabs(ps - ms) / (ps + ms);
     adx[t] = ExpStep(sadx, dx, a);
   }
   Finish(out, from);
