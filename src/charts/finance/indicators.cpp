@@ -632,10 +632,10 @@ void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const double a = 1.0 / n;
   double prevClose = LastBefore(in.close, from), str = LastBefore(trs, from),
          spd = LastBefore(pds, from), smd = LastBefore(mds, from), sadx = LastBefore(adx, from);
-  const CSpan h = in.high, l = in.low;
-  for (size_t t = from; t < size; ++t) {
+  const CSpan h = in.high, l = in.low, c = in.close;
+  auto step = [&](size_t t) {
     const double tr = TrueRangeAt(in, t, prevClose);
-    if (Ok(in.close[t])) prevClose = in.close[t];
+    if (Ok(c[t])) prevClose = c[t];
     double pdm = NoValue, mdm = NoValue;
     if (t > 0 && Ok(h[t], h[t - 1], l[t]) && Ok(l[t - 1])) {
       const double up = std::max(h[t] - h[t - 1], 0.0), dn = std::max(l[t - 1] - l[t], 0.0);
@@ -664,12 +664,43 @@ void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
     pdi[t] = p, mdi[t] = m;
     if (!Ok(p, m)) {
       adx[t] = NoValue;
-      continue;
+      return;
     }
     // TR cancels: DX from the smoothed moves, not waiting on the DI division.
     const double dx = ps + ms == 0 ? 0.0 : 100 * std::fabs(ps - ms) / (ps + ms);
     adx[t] = ExpStep(sadx, dx, a);
+  };
+  size_t t = from;
+  for (; t < size && t < 2; ++t) step(t);
+  // Once everything is seeded and while bars are whole: the same arithmetic
+  // without the checks.
+  if (t < size && Ok(h[t - 1], l[t - 1]) && Ok(prevClose, str, spd) && Ok(smd, sadx)) {
+    for (; t < size; ++t) {
+      const double hh = h[t], ll = l[t], cc = c[t];
+      if (!(Ok(hh) & Ok(ll) & Ok(cc))) break;
+      const double tr = std::max({hh - ll, std::fabs(hh - prevClose), std::fabs(prevClose - ll)});
+      prevClose = cc;
+      const double up = std::max(hh - h[t - 1], 0.0), dn = std::max(l[t - 1] - ll, 0.0);
+      const double pdm = up - dn > 0 ? up : 0.0, mdm = up - dn < 0 ? dn : 0.0;
+      const double ts = str += a * (tr - str), ps = spd += a * (pdm - spd),
+                   ms = smd += a * (mdm - smd);
+      trs[t] = ts, pds[t] = ps, mds[t] = ms;
+      if (ts == 0) [[unlikely]] {
+        const double p = ps == 0 ? 0.0 : NoValue, m = ms == 0 ? 0.0 : NoValue;
+        pdi[t] = p, mdi[t] = m;
+        if (!Ok(p, m)) {
+          adx[t] = NoValue;
+          continue;
+        }
+      } else {
+        const double k = 100 / ts;
+        pdi[t] = ps * k, mdi[t] = ms * k;
+      }
+      const double dx = ps + ms == 0 ? 0.0 : 100 * std::fabs(ps - ms) / (ps + ms);
+      adx[t] = sadx += a * (dx - sadx);
+    }
   }
+  for (; t < size; ++t) step(t);
   Finish(out, from);
 }
 
