@@ -137,14 +137,20 @@ class BasicWindowSum {
     m_avail = 0;
     m_run = 0;
     m_last = NoValue;
+    // The trailing run of equal values; it usually ends at the second value.
+    for (size_t t = b; t > 0 && m_run < m_n;) {
+      const double v = m_x[--t];
+      if (!HasValue(v)) continue;
+      if (m_run > 0 && v != m_last) break;
+      m_last = v;
+      ++m_run;
+    }
+    if (m_run == 0) return;  // nothing before the block
+    m_shift = m_last;
     double s = 0, q = 0;
-    bool equal = true;
     for (size_t t = b; t > 0 && m_avail < m_n;) {
       const double v = m_x[--t];
       if (!HasValue(v)) continue;
-      if (m_avail == 0) m_shift = m_last = v;
-      equal = equal && v == m_last;
-      if (equal) ++m_run;
       const double d = Moments ? v - m_shift : v;
       m_sufS[++m_avail] = s += d;
       if constexpr (Moments) m_sufQ[m_avail] = q += d * d;
