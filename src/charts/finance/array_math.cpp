@@ -8,13 +8,16 @@ namespace kovo::finance {
 void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from) {
   WindowSum w(x, n);
   w.Resume(from);
-  for (size_t t = from; t < x.size(); ++t) {
+  for (size_t t = from; t < x.size();) {
     if (!HasValue(x[t])) {
-      y[t] = NoValue;
-      continue;
+      y[t++] = NoValue;
+    } else if (w.Full()) {
+      t = w.PushWhole(t, x.size(), [&](size_t u, double mean, double) { y[u] = mean; });
+    } else {
+      w.Push(t);
+      y[t] = w.Full() ? w.Mean() : NoValue;
+      ++t;
     }
-    w.Push(t);
-    y[t] = w.Full() ? w.Mean() : NoValue;
   }
 }
 

@@ -128,6 +128,53 @@ class BasicWindowSum {
     var = flat || v < 0 ? 0.0 : v;
   }
 
+  // Pushes t, t + 1, ... up to end while each holds a value, calling
+  // emit(t, mean, variance) after each (variance 0 without Moments). The
+  // window must be Full() already. The same arithmetic as Push, Mean and
+  // MeanVariance, with the state in registers; returns the first position not
+  // pushed.
+  template <typename Emit>
+  size_t PushWhole(size_t t, size_t end, Emit&& emit) {
+    const double* x = m_x.data();
+    const size_t n = m_n;
+    const double inv = m_inv;
+    while (t < end) {
+      if (t - m_start >= n) StartBlock(t - (t - m_start) % n);
+      const size_t stop = std::min(end, m_start + n);
+      const double* sufS = m_sufS.data();
+      const double* sufQ = m_sufQ.data();
+      const double shift = m_shift;
+      double s = m_s, q = m_q, last = m_last;
+      size_t j = m_j, run = m_run, u = t;
+      for (; u < stop; ++u) {
+        const double v = x[u];
+        if (!HasValue(v)) break;
+        ++j;
+        if constexpr (Moments) {
+          const double d = v - shift;
+          s += d;
+          q += d * d;
+        } else {
+          s += v;
+        }
+        run = v == last ? std::min(run + 1, n) : 1;
+        last = v;
+        const bool flat = run == n;
+        const double sum = s + sufS[n - j];
+        if constexpr (Moments) {
+          const double sm = sum * inv, qm = (q + sufQ[n - j]) * inv, var = qm - sm * sm;
+          emit(u, flat ? last : shift + sm, flat || var < 0 ? 0.0 : var);
+        } else {
+          emit(u, flat ? last : sum * inv, 0.0);
+        }
+      }
+      m_s = s, m_q = q, m_last = last, m_j = j, m_run = run;
+      if (u < stop) return u;
+      t = u;
+    }
+    return t;
+  }
+
  private:
   // Starts the block at b: sums of the newest 1..n values before it, newest first.
   void StartBlock(size_t b) {

@@ -437,18 +437,33 @@ void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t fr
   WindowMoments w(in.close, n);
   w.Resume(from);
   Span up = L(out, 0), lo = L(out, 1);
-  for (size_t t = from; t < in.close.size(); ++t) {
-    double u = NoValue, d = NoValue;
-    if (Ok(in.close[t])) {
+  auto bands = [&](size_t t, double m, double var) {
+    const double ks = k * std::sqrt(var), u = m + ks, d = m - ks;
+    up[t] = u > 0 ? u : 0.0, lo[t] = d > 0 ? d : 0.0;
+  };
+  for (size_t t = from; t < in.close.size();) {
+    if (!Ok(in.close[t])) {
+      up[t] = lo[t] = NoValue, ++t;
+    } else if (w.Full()) {
+      // Mean and variance of a stretch first, then its bands in a loop the
+      // compiler vectorises, square roots included.
+      const size_t stop = std::min(in.close.size(), t + 256);
+      const size_t end = w.PushWhole(t, stop, [&](size_t i, double m, double var) {
+        up[i] = m;
+        lo[i] = var;
+      });
+      for (; t < end; ++t) bands(t, up[t], lo[t]);
+    } else {
       w.Push(t);
       if (w.Full()) {
         double m, var;
         w.MeanVariance(m, var);
-        const double ks = k * std::sqrt(var);
-        u = std::max(m + ks, 0.0), d = std::max(m - ks, 0.0);
+        bands(t, m, var);
+      } else {
+        up[t] = lo[t] = NoValue;
       }
+      ++t;
     }
-    up[t] = u, lo[t] = d;
   }
   Finish(out, from);
 }
