@@ -21,22 +21,6 @@ void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from) 
   }
 }
 
-void MovMeanStdDev(std::span<const double> x, int n, std::span<double> mean, std::span<double> sd,
-                   size_t from) {
-  WindowMoments w(x, n);
-  w.Resume(from);
-  for (size_t t = from; t < x.size(); ++t) {
-    if (!HasValue(x[t])) {
-      mean[t] = sd[t] = NoValue;
-      continue;
-    }
-    w.Push(t);
-    const bool full = w.Full();
-    mean[t] = full ? w.Mean() : NoValue;
-    sd[t] = full ? std::sqrt(w.Variance()) : NoValue;
-  }
-}
-
 void MovStdDev(std::span<const double> x, int n, std::span<double> y, size_t from) {
   WindowMoments w(x, n);
   w.Resume(from);

@@ -28,9 +28,6 @@ inline bool HasValue(double x) {
 void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from);
 // Population standard deviation over the same window as MovAvg; 0 for equal values.
 void MovStdDev(std::span<const double> x, int n, std::span<double> y, size_t from);
-// Both at once.
-void MovMeanStdDev(std::span<const double> x, int n, std::span<double> mean, std::span<double> sd,
-                   size_t from);
 // Highest / lowest of the same window, the current point included.
 void MovMax(std::span<const double> x, int n, std::span<double> y, size_t from);
 void MovMin(std::span<const double> x, int n, std::span<double> y, size_t from);
