@@ -51,6 +51,12 @@ size_t LeadingNoValue(std::span<const double> x);
 // Index of the last valid value, or size when there is none.
 size_t LastValueIndex(std::span<const double> x);
 
+// Room a window of n values needs over x: a period longer than the series
+// never fills, so it costs no more than the series.
+inline size_t Room(std::span<const double> x, size_t n) {
+  return std::min(n, x.size());
+}
+
 // Running state over the last n valid values of an array, for kernels that fuse
 // several windows into one pass. Each reads x[t] when pushed, so x may be an
 // array the same loop fills just before.
@@ -69,8 +75,8 @@ class BasicWindowSum {
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
         m_inv(1.0 / static_cast<double>(m_n)),
-        m_sufS(m_n + 1),
-        m_sufQ(Moments ? m_n + 1 : 0) {}
+        m_sufS(Room(x, m_n) + 1),
+        m_sufQ(Moments ? Room(x, m_n) + 1 : 0) {}
 
   // The state a pass over positions [0, from) leaves.
   void Resume(size_t from) {
@@ -224,7 +230,10 @@ template <bool Max>
 class WindowBest {
  public:
   WindowBest(std::span<const double> x, int n)
-      : m_x(x), m_n(static_cast<size_t>(std::max(n, 1))), m_block(m_n), m_suffix(m_n) {}
+      : m_x(x),
+        m_n(static_cast<size_t>(std::max(n, 1))),
+        m_block(Room(x, m_n)),
+        m_suffix(Room(x, m_n)) {}
 
   // The state a pass over positions [0, from) leaves.
   void Resume(size_t from) {
@@ -273,7 +282,7 @@ class WindowExtreme {
   WindowExtreme(std::span<const double> x, int n)
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
-        m_mask(std::bit_ceil(m_n + 2) - 1),
+        m_mask(std::bit_ceil(Room(x, m_n) + 2) - 1),
         m_ring(m_mask + 1) {}
 
   // The state a pass over positions [0, from) leaves.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 // Every kernel is one pass with O(1) work per bar (CCI's mean deviation
 // aside), and resumes at `from` from state it can rebuild exactly: the last
@@ -386,7 +387,7 @@ void Wma(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const CSpan c = in.close;
   const size_t span = static_cast<size_t>(n),
                mask = std::bit_ceil(std::max<size_t>(2 * span, 64)) - 1;
-  const double den = n * (n + 1) / 2.0, weight = n;
+  const double den = n * (n + 1.0) / 2.0, weight = n;
   size_t run = 0, equal = 0;  // valid closes / closes equal to the last one, ending at t; at most n
   double s = 0, ws = 0;
   auto push = [&](size_t t) {
@@ -585,7 +586,8 @@ struct AroonStep {
   WindowExtreme<High> w;
   CSpan x;
   double n;
-  AroonStep(CSpan values, int period, size_t from) : w(values, period + 1), x(values), n(period) {
+  AroonStep(CSpan values, int period, size_t from)
+      : w(values, std::min(period, std::numeric_limits<int>::max() - 1) + 1), x(values), n(period) {
     w.Resume(from);
   }
   double Step(size_t t) {

@@ -20,7 +20,14 @@ struct Inputs {
 // Parameters in the order of the operation's arguments (periods, widths, ranges).
 struct Options {
   std::array<double, 4> p{};
-  int Int(size_t i) const { return static_cast<int>(p[i]); }
+  // Saturated at the int range; NaN is 0.
+  int Int(size_t i) const {
+    const double v = p[i];
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+  }
 };
 
 struct Line {

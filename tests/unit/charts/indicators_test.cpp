@@ -510,6 +510,16 @@ TEST(FinanceAllIndicators, ShortAndEmptyInputsDoNotCrash) {
         for (double v : l.values) EXPECT_TRUE(v == NV || std::isfinite(v)) << c.what;
     }
   }
+  // Periods far beyond the series, past the int range or not numbers at all
+  // neither allocate for the period nor overflow: no values, or finite ones.
+  const Bars walk = RandomWalk(50, 3);
+  for (double p : {1e12, 2147483647.0, -1e12, std::nan("")})
+    for (const Case& c : AllCases()) {
+      const Outputs out = Compute(c.fn, walk, Opt(p, p, p, p));
+      for (const Line& l : out.lines)
+        for (double v : l.values) EXPECT_TRUE(v == NV || std::isfinite(v)) << c.what << " " << p;
+    }
+  EXPECT_EQ(LeadingNoValue(Compute(Sma, walk, Opt(1e12)).lines[0].values), walk.c.size());
   // A zero or negative period falls back to a usable one instead of dividing by zero.
   const Bars b = Known();
   const Outputs out = Compute(Sma, b, Opt(-4));
