@@ -6,6 +6,7 @@
 
 #include "base/format.h"
 #include "charts/chart_time.h"
+#include "charts/indicator_setting_dlg.h"
 #include "plugin/control_block.h"
 
 namespace kovo {
@@ -55,6 +56,9 @@ CVWapStore* CFChartView::Store() const {
 }
 
 bool CFChartView::Create(std::string_view paneTitle) {
+  // The list is the window's before its view is made: the view shows it as it is.
+  m_indicatorList.clear();
+  for (const sIndicatorInfo& info : IndicatorCatalog()) m_indicatorList.emplace_back(info.name);
   m_view = m_cb.Views().CreateChartView(*this);
   if (!m_view) return false;
   std::vector<sHolderPane> panes = {
@@ -65,7 +69,6 @@ bool CFChartView::Create(std::string_view paneTitle) {
     m_holder.SetPaneSize(0, kIndicatorColumnWidth);
   }
   m_chart.BuildContextMenu();
-  for (const sIndicatorInfo& info : IndicatorCatalog()) m_indicatorList.emplace_back(info.name);
   m_strip = Strip::kNone;
   ShowBusy(true);
   if (!m_cb.Frame().AddPane(PaneId(), paneTitle, *m_view)) {
@@ -353,8 +356,37 @@ bool CFChartView::OnCommand(int id) {
 
 void CFChartView::OnIndicatorDoubleClick(int row) {
   if (row < 0 || row >= static_cast<int>(m_indicatorList.size())) return;
+  const std::string& name = m_indicatorList[static_cast<size_t>(row)];
+  CFIndicatorSettingDlg dialog(m_chart, m_cb.Dlgs());
+  if (dialog.Select(name)) {
+    // The settings dialog adds it on OK; where no dialog can be shown the
+    // indicator goes on with its defaults.
+    const int answer = m_cb.Views().RunIndicatorSettings(dialog);
+    if (answer == 0) dialog.OnOK();
+  } else {
+    // Names the dialog does not offer take their defaults.
+    m_chart.AddIndicator(name, sIndicatorParams{});
+  }
+  Redraw();
+  Changed();
+}
+
+bool CFChartView::IndicatorShown(int row) const {
+  if (row < 0 || row >= static_cast<int>(m_indicatorList.size())) return false;
   const sIndicatorInfo* info = FindIndicator(m_indicatorList[static_cast<size_t>(row)]);
-  if (info && info->commandId != 0) m_chart.AddIndicatorByCommand(info->commandId);
+  const auto& names = m_chart.IndicatorNames();
+  return info && std::any_of(names.begin(), names.end(),
+                             [&](const std::string& n) { return FindIndicator(n) == info; });
+}
+
+void CFChartView::RemoveIndicatorAt(int row) {
+  if (!IndicatorShown(row)) return;
+  const sIndicatorInfo* info = FindIndicator(m_indicatorList[static_cast<size_t>(row)]);
+  // Every moving average or SAR of the list entry goes with it.
+  const std::vector<std::string> names = m_chart.IndicatorNames();
+  for (const std::string& n : names)
+    if (FindIndicator(n) == info) m_chart.RemoveIndicator(n);
+  Redraw();
   Changed();
 }
 
@@ -454,13 +486,9 @@ void CFChartView::CustomInterval() {
   intervalMinutes = value;
   RestartView();
   Reopen();
-  for (const int item : kIntervalItems) std::erase(m_checked, item);
-  const int matching = value == 60   ? chart_id::kIntervalHourly
-                       : value == 30 ? chart_id::kInterval30
-                       : value == 5  ? chart_id::kInterval5
-                       : value == 1  ? chart_id::kInterval1
-                                     : 0;
-  if (matching) m_checked.push_back(matching);
+  // Only an interval the menu has no item for takes the check off "1 Min".
+  if (value != 1 && value != 5 && value != 30 && value != 60)
+    std::erase(m_checked, chart_id::kInterval1);
 }
 
 void CFChartView::HistoricalPeriod(int id, long span) {

@@ -114,7 +114,12 @@ class CFChartView {
   bool OnCommand(int id);
   // True when the key was used (or swallowed).
   bool OnKey(ChartKey key, bool ctrl, bool shift);
+  // Opens the indicator settings dialog on the list's entry; OK adds it.
   void OnIndicatorDoubleClick(int row);
+  // Whether the chart draws the list entry (any of its moving averages or SARs).
+  bool IndicatorShown(int row) const;
+  // "&Remove Indicator" on a list entry.
+  void RemoveIndicatorAt(int row);
   void SelectIndicator(int row) { m_selectedIndicator = row; }
   void SetDates(std::string from, std::string to) {
     m_pickerFrom = std::move(from), m_pickerTo = std::move(to);

@@ -621,7 +621,12 @@ void CVWapStore::OnClosing(const std::string& name, const wmp_msg* message, CFCh
       }
     }
     if (!window) return;
-    if (!window->isHistorical && (window->waitQuote || window->showLevels)) return;
+    // The pending list is a historical window's: an intraday window keeps
+    // the bars it draws from the series (a one-bar quote would blank it).
+    if (!window->isHistorical) {
+      window->pendingBars.clear();
+      return;
+    }
     if (name == kDailyBarsRequest) {
       window->todayPending = true;
       const auto [seg, half] = SplitKey(key);

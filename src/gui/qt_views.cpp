@@ -1,6 +1,7 @@
 #include "gui/qt_views.h"
 
 #include "gui/charts/chart_pane_view.h"
+#include "gui/charts/indicator_setting_view.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
 
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "platform/dialogs.h"
 #include "plugin/banner_wnd.h"
 #include "plugin/login_dlg.h"
 
@@ -150,6 +152,12 @@ std::unique_ptr<View> QtViewFactory::CreatePopup(CTaskBarMsgWnd& popup) {
 std::unique_ptr<View> QtViewFactory::CreateChartView(CFChartView& chart) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtChartPaneView>(chart);
+}
+
+int QtViewFactory::RunIndicatorSettings(CFIndicatorSettingDlg& dialog) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
+  CFIndicatorSettingView view(dialog, QApplication::activeWindow());
+  return view.exec() == QDialog::Accepted ? kIdOk : kIdCancel;
 }
 
 std::unique_ptr<View> QtViewFactory::CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -68,6 +69,18 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateDataTable(CDataTableDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  // Without a screen nobody answers a modal dialog; a test can stand in.
+  int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override {
+    return indicatorSettings ? indicatorSettings(dialog) : 0;
+  }
+  int RunChartSettings(CMasterChartSetting& dialog) override {
+    return chartSettings ? chartSettings(dialog) : 0;
+  }
+  std::function<int(CFIndicatorSettingDlg&)> indicatorSettings;
+  std::function<int(CMasterChartSetting&)> chartSettings;
 };
 
 // A 1920 by 1080 screen with a 40-pixel taskbar at the bottom, unless told otherwise.

@@ -8,8 +8,11 @@ namespace kovo {
 class CApiOrderDetailsDlg;
 class CBannerWnd;
 class CBeepAlerts;
+class CDataTableDlg;
 class CFChartView;
+class CFIndicatorSettingDlg;
 class CLoginDlg;
+class CMasterChartSetting;
 class CScriptsViewDlg;
 class CSplashScreen;
 class CTaskBarMsgWnd;
@@ -74,6 +77,21 @@ class ViewFactory {
   virtual std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) {
     (void)view;
     return nullptr;
+  }
+  // A chart window's data table; null where no window system can make one.
+  virtual std::unique_ptr<View> CreateDataTable(CDataTableDlg& table) {
+    (void)table;
+    return nullptr;
+  }
+  // The charts' modal dialogs: kIdOk or kIdCancel as the user closed them,
+  // 0 where none can be shown (the caller then goes on with the defaults).
+  virtual int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) {
+    (void)dialog;
+    return 0;
+  }
+  virtual int RunChartSettings(CMasterChartSetting& dialog) {
+    (void)dialog;
+    return 0;
   }
 };
 

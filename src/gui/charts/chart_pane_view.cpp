@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -105,13 +106,29 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   columnLayout->setContentsMargins(0, 0, 0, 0);
   columnLayout->addWidget(new QLabel("Indicators", column));
   m_list = new QListWidget(column);
-  for (const std::string& name : m_chart.IndicatorList()) {
-    m_list->addItem(QString::fromStdString(name));
-  }
+  m_list->setContextMenuPolicy(Qt::CustomContextMenu);
   columnLayout->addWidget(m_list);
   QObject::connect(m_list, &QListWidget::itemDoubleClicked, m_list, [this](QListWidgetItem* item) {
     m_chart.OnIndicatorDoubleClick(m_list->row(item));
+    Refresh();
   });
+  QObject::connect(m_list, &QListWidget::itemActivated, m_list, [this](QListWidgetItem* item) {
+    // Enter on an entry: the same as the window's add command.
+    m_chart.SelectIndicator(m_list->row(item));
+  });
+  QObject::connect(m_list, &QListWidget::customContextMenuRequested, m_list,
+                   [this](const QPoint& at) {
+                     const int row = m_list->row(m_list->itemAt(at));
+                     if (row < 0) return;
+                     QMenu menu(m_list);
+                     QAction* add = menu.addAction(QStringLiteral("&Add Indicator"));
+                     QAction* remove = menu.addAction(QStringLiteral("&Remove Indicator"));
+                     remove->setEnabled(m_chart.IndicatorShown(row));
+                     QAction* picked = menu.exec(m_list->viewport()->mapToGlobal(at));
+                     if (picked == add) m_chart.OnIndicatorDoubleClick(row);
+                     if (picked == remove) m_chart.RemoveIndicatorAt(row);
+                     Refresh();
+                   });
   QObject::connect(m_list, &QListWidget::currentRowChanged, m_list,
                    [this](int row) { m_chart.SelectIndicator(row); });
 
@@ -222,8 +239,31 @@ void QtChartPaneView::SyncScrollBar() {
   m_scroll->setEnabled(c.ScrollEnabled());
 }
 
+void QtChartPaneView::SyncIndicatorList() {
+  const std::vector<std::string>& names = m_chart.IndicatorList();
+  bool same = m_list->count() == static_cast<int>(names.size());
+  for (int i = 0; same && i < m_list->count(); ++i)
+    same = m_list->item(i)->text().toStdString() == names[static_cast<size_t>(i)];
+  if (!same) {
+    const QSignalBlocker quiet(m_list);
+    m_list->clear();
+    for (const std::string& name : names) m_list->addItem(QString::fromStdString(name));
+  }
+  // What the chart draws stands out.
+  for (int i = 0; i < m_list->count(); ++i) {
+    QListWidgetItem* item = m_list->item(i);
+    QFont font = item->font();
+    const bool shown = m_chart.IndicatorShown(i);
+    if (font.bold() != shown) {
+      font.setBold(shown);
+      item->setFont(font);
+    }
+  }
+}
+
 void QtChartPaneView::Refresh() {
   if (!Widget()) return;
+  SyncIndicatorList();
   const CFChartView::Strip strip = m_chart.VisibleStrip();
   m_chartLabel->setVisible(strip != CFChartView::Strip::kNone);
   m_intervalStrip->setVisible(strip == CFChartView::Strip::kInterval);

@@ -54,6 +54,7 @@ class QtChartPaneView final : public QtView {
  private:
   QWidget* BuildToolRow(QWidget* parent);
   void SyncScrollBar();
+  void SyncIndicatorList();
 
   CFChartView& m_chart;
   QPointer<FChartWidget> m_chartWidget;

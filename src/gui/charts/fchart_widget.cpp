@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,10 +30,20 @@ void FChartWidget::FillMenu(QMenu& menu, const sChartMenuItem& item) {
   for (const sChartMenuItem& child : item.items) {
     const QString text = QString::fromStdString(child.text);
     if (!child.items.empty()) {
-      FillMenu(*menu.addMenu(text), child);
+      auto* sub = new QMenu(text, &menu);
+      FillMenu(*sub, child);
+      menu.addMenu(sub);
       continue;
     }
-    QAction* action = menu.addAction(text);
+    // "Data Table\t\t\t\tCtrl+D": the text, and the key in the shortcut column.
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    QAction* action = menu.addAction(tab < 0 ? text : text.left(tab));
+    if (tab >= 0) {
+      action->setShortcut(QKeySequence(text.mid(tab).trimmed()));
+      // The window takes the keys itself; the menu only shows them.
+      action->setShortcutContext(Qt::WidgetShortcut);
+      action->setShortcutVisibleInContextMenu(true);
+    }
     const int id = child.id;
     action->setData(id);
     const bool checked = m_checked ? m_checked(id) : m_chart.IsChecked(id);

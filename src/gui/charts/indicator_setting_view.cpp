@@ -17,6 +17,7 @@ CFIndicatorSettingView::CFIndicatorSettingView(CFIndicatorSettingDlg& logic, QWi
     : QDialog(parent), m_logic(logic) {
   setWindowTitle(QString::fromUtf8(CFIndicatorSettingDlg::kTitle));
   auto* form = new QFormLayout;
+  m_form = form;
   m_combo = new QComboBox(this);
   m_combo->addItem(QString());
   for (const auto& name : m_logic.Indicators()) m_combo->addItem(QString::fromStdString(name));
@@ -31,6 +32,7 @@ CFIndicatorSettingView::CFIndicatorSettingView(CFIndicatorSettingDlg& logic, QWi
   m_kind = new QComboBox(this);
   for (const auto& k : m_logic.Kinds()) m_kind->addItem(QString::fromStdString(k));
   form->addRow(tr("Type"), m_kind);
+  static const char* const kSarLabels[3] = {"Initial Step", "Increment", "Maximum Step"};
   m_periodLabel = new QLabel(tr("Periods"), this);
   m_period = new QLineEdit(this);
   form->addRow(m_periodLabel, m_period);
@@ -38,19 +40,23 @@ CFIndicatorSettingView::CFIndicatorSettingView(CFIndicatorSettingDlg& logic, QWi
     m_sar[i] = new QDoubleSpinBox(this);
     m_sar[i]->setRange(1, 100);
     m_sar[i]->setDecimals(2);
-    form->addRow(QString(), m_sar[i]);
+    // In hundredths, as the chart reads them (2 is 0.02).
+    form->addRow(tr(kSarLabels[i]), m_sar[i]);
     connect(m_sar[i], &QDoubleSpinBox::valueChanged, [this, i](double v) {
-      if (m_sar[i]->isVisible()) m_logic.SetSarText(i, QString::number(v, 'f', 2).toStdString());
+      if (m_logic.SarVisible()) m_logic.SetSarText(i, QString::number(v, 'f', 2).toStdString());
     });
   }
-  m_color = new QPushButton(tr("Color"), this);
-  form->addRow(QString(), m_color);
+  m_color = new QPushButton(this);
+  m_color->setFixedWidth(60);
+  form->addRow(tr("Color"), m_color);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   m_ok = buttons->button(QDialogButtonBox::Ok);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
 
+  // Opened from the chart's list, the dialog starts on that entry.
+  m_combo->setCurrentIndex(m_logic.Selected() + 1);
   connect(m_combo, &QComboBox::currentIndexChanged, [this](int index) {
     m_logic.SelectIndex(index - 1);
     Refresh();
@@ -69,26 +75,26 @@ CFIndicatorSettingView::CFIndicatorSettingView(CFIndicatorSettingDlg& logic, QWi
 }
 
 void CFIndicatorSettingView::Refresh() {
+  // Whole rows come and go, so no label is left without its box or a box without its label.
   for (size_t i = 0; i < 4; ++i) {
     const auto& box = m_logic.Boxes()[i];
     m_labels[i]->setText(QString::fromStdString(box.label));
     m_edits[i]->setText(QString::fromStdString(box.text));
-    m_labels[i]->setVisible(box.visible);
-    m_edits[i]->setVisible(box.visible);
+    m_form->setRowVisible(m_edits[i], box.visible);
   }
-  m_kind->setVisible(m_logic.KindVisible());
+  m_form->setRowVisible(m_kind, m_logic.KindVisible());
   m_kind->setCurrentIndex(m_logic.KindIndex());
-  m_periodLabel->setVisible(m_logic.PeriodVisible());
-  m_period->setVisible(m_logic.PeriodVisible());
+  m_form->setRowVisible(m_period, m_logic.PeriodVisible());
   m_period->setText(QString::fromStdString(m_logic.PeriodText()));
   for (size_t i = 0; i < 3; ++i) {
-    m_sar[i]->setVisible(m_logic.SarVisible());
+    m_form->setRowVisible(m_sar[i], m_logic.SarVisible());
     m_sar[i]->blockSignals(true);
     m_sar[i]->setValue(QString::fromStdString(m_logic.SarTexts()[i]).toDouble());
     m_sar[i]->blockSignals(false);
   }
   const QColor c = ToQColor(m_logic.Color());
   m_color->setStyleSheet(QStringLiteral("background-color: %1").arg(c.name()));
+  adjustSize();
 }
 
 void CFIndicatorSettingView::Accept() {

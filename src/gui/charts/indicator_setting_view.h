@@ -7,6 +7,7 @@
 
 class QComboBox;
 class QDoubleSpinBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,8 @@ class CFIndicatorSettingView final : public QDialog {
   QLineEdit* PeriodEdit() const { return m_period; }
   QDoubleSpinBox* SarBox(size_t i) const { return m_sar[i]; }
   QPushButton* OkButton() const { return m_ok; }
+  QPushButton* ColorButton() const { return m_color; }
+  QFormLayout* Form() const { return m_form; }
   // Reads the logic back into the widgets.
   void Refresh();
 
@@ -32,6 +35,7 @@ class CFIndicatorSettingView final : public QDialog {
   void Accept();
 
   CFIndicatorSettingDlg& m_logic;
+  QFormLayout* m_form = nullptr;
   QComboBox* m_combo = nullptr;
   std::array<QLabel*, 4> m_labels{};
   std::array<QLineEdit*, 4> m_edits{};

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
@@ -127,6 +130,35 @@ TEST_F(ChartGuiTest, IndicatorDialogShowsAndForwardsTheLogic) {
   EXPECT_EQ(m_chart.Params("MACD")->param2, "10");
   EXPECT_EQ(m_chart.Params("MACD")->maKind, "EMA");
   EXPECT_EQ(view.result(), QDialog::Accepted);
+}
+
+TEST_F(ChartGuiTest, EveryIndicatorShowsWholeLabelledRowsOnly) {
+  CFIndicatorSettingDlg logic(m_chart, m_dialogs);
+  CFIndicatorSettingView view(logic);
+  view.show();
+  QFormLayout* form = view.Form();
+  for (int i = 1; i < view.IndicatorCombo()->count(); ++i) {
+    view.IndicatorCombo()->setCurrentIndex(i);
+    const std::string name = view.IndicatorCombo()->currentText().toStdString();
+    for (int row = 0; row < form->rowCount(); ++row) {
+      QLayoutItem* field = form->itemAt(row, QFormLayout::FieldRole);
+      QLayoutItem* label = form->itemAt(row, QFormLayout::LabelRole);
+      if (!field || !field->widget()) continue;
+      ASSERT_NE(label, nullptr) << name << " row " << row;
+      auto* text = qobject_cast<QLabel*>(label->widget());
+      ASSERT_NE(text, nullptr) << name << " row " << row;
+      EXPECT_EQ(text->isVisible(), field->widget()->isVisible()) << name << " row " << row;
+      if (field->widget()->isVisible()) {
+        EXPECT_FALSE(text->text().trimmed().isEmpty()) << name << " row " << row;
+      }
+    }
+  }
+  view.IndicatorCombo()->setCurrentText("RSI");
+  EXPECT_FALSE(view.KindCombo()->isVisible());
+  EXPECT_FALSE(qobject_cast<QWidget*>(form->labelForField(view.KindCombo()))->isVisible())
+      << "no stray \"Type\"";
+  view.IndicatorCombo()->setCurrentText("Parabolic Sar");
+  EXPECT_TRUE(view.SarBox(0)->isVisible());
 }
 
 }  // namespace

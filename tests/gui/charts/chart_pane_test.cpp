@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDockWidget>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest/QTest>
 #include <memory>
 
@@ -13,6 +18,7 @@
 #include "charts/vwap_store.h"
 #include "fakes/temp_dir.h"
 #include "gui/charts/chart_pane_view.h"
+#include "gui/charts/indicator_setting_view.h"
 #include "gui/qt_views.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/headless_views.h"
@@ -65,6 +71,7 @@ class ChartPane : public ::testing::Test {
   }
 
   // The menu action of a command, searched through the submenus.
+ public:
   static QAction* Find(QMenu& menu, int id) {
     for (QAction* action : menu.actions()) {
       if (action->menu()) {
@@ -217,6 +224,121 @@ TEST_F(ChartPane, TheDockedPaneTakesTheWindowsTitle) {
   m_pane->SetTitle("Historical chart : RELIANCE-EQ");
   EXPECT_EQ(dock->windowTitle(), "Historical chart : RELIANCE-EQ");
   frame.RemovePane("chart");
+}
+
+}  // namespace
+}  // namespace kovo::gui
+
+namespace kovo::gui {
+namespace {
+
+// The pane as the terminal gets it: the window makes its view through the
+// Qt view factory when it is created.
+class TerminalBuiltPane : public ::testing::Test {
+ protected:
+  TerminalBuiltPane() {
+    App();
+    sControlBlockSetup setup;
+    setup.resolve = [](std::string_view) -> void* { return nullptr; };
+    setup.paths.hostFolder = m_dir.Path();
+    setup.paths.appDataFolder = m_dir.Path();
+    setup.userFolderId = "tester";
+    setup.ports.ui = std::make_unique<HeadlessUiThread>();
+    setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
+    setup.ports.views = std::make_unique<QtViewFactory>();
+    setup.ports.frame = std::make_unique<HeadlessHostFrame>();
+    m_cb = std::make_unique<CControlBlock>(std::move(setup));
+    m_cb->chartStore = std::make_unique<CVWapStore>(*m_cb);
+    m_view = std::make_unique<CFChartView>(*m_cb, 0);
+    EXPECT_TRUE(m_view->Create("Intraday Chart"));
+    m_pane = dynamic_cast<QtChartPaneView*>(m_view->GetView());
+  }
+  ~TerminalBuiltPane() override {
+    m_view.reset();
+    m_cb->chartStore.reset();
+  }
+
+  int Row(const char* name) const {
+    const auto items = m_pane->IndicatorList()->findItems(name, Qt::MatchExactly);
+    return items.size() == 1 ? m_pane->IndicatorList()->row(items[0]) : -1;
+  }
+  // Double-clicks a list entry; `answer` runs on the settings dialog it opens.
+  bool AddThroughList(const char* name,
+                      const std::function<void(CFIndicatorSettingView&)>& answer) {
+    const int row = Row(name);
+    if (row < 0) return false;
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = dynamic_cast<CFIndicatorSettingView*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      opened = true;
+      answer(*dialog);
+    });
+    QListWidgetItem* item = m_pane->IndicatorList()->item(row);
+    emit m_pane->IndicatorList()->itemDoubleClicked(item);
+    return opened;
+  }
+
+  test::TempDir m_dir;
+  std::unique_ptr<CControlBlock> m_cb;
+  std::unique_ptr<CFChartView> m_view;
+  QtChartPaneView* m_pane = nullptr;
+};
+
+TEST_F(TerminalBuiltPane, TheIndicatorsListIsFilledAndAddsThroughTheSettingsDialog) {
+  ASSERT_NE(m_pane, nullptr);
+  ASSERT_EQ(m_pane->IndicatorList()->count(), static_cast<int>(IndicatorCatalog().size()));
+  EXPECT_EQ(m_pane->IndicatorList()->item(0)->text(), "Accumulation/Distribution");
+
+  std::string shown;
+  ASSERT_TRUE(AddThroughList("RSI", [&](CFIndicatorSettingView& d) {
+    shown = d.IndicatorCombo()->currentText().toStdString();
+    d.Box(0)->setText("10");
+    emit d.Box(0)->textEdited("10");
+    d.OkButton()->click();
+  }));
+  EXPECT_EQ(shown, "RSI") << "the dialog opens on the entry";
+  ASSERT_NE(m_view->Chart().Params("RSI"), nullptr);
+  EXPECT_EQ(m_view->Chart().Params("RSI")->param1, "10");
+  EXPECT_TRUE(m_pane->IndicatorList()->item(Row("RSI"))->font().bold()) << "the list follows";
+
+  // The overlays without a menu command go on too.
+  for (const char* overlay : {"Bollinger Band", "Donchain Channel", "Envelop"}) {
+    ASSERT_TRUE(AddThroughList(overlay, [](CFIndicatorSettingView& d) { d.OkButton()->click(); }))
+        << overlay;
+  }
+  const auto& names = m_view->Chart().IndicatorNames();
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"RSI", "Bollinger Band", "Donchain Channel", "Envelop"}));
+  ASSERT_TRUE(AddThroughList("MACD", [](CFIndicatorSettingView& d) { d.reject(); }));
+  EXPECT_EQ(m_view->Chart().Params("MACD"), nullptr) << "Cancel adds nothing";
+
+  m_view->RemoveIndicatorAt(Row("RSI"));
+  EXPECT_EQ(m_view->Chart().Params("RSI"), nullptr);
+  EXPECT_FALSE(m_pane->IndicatorList()->item(Row("RSI"))->font().bold());
+}
+
+TEST_F(TerminalBuiltPane, TheContextMenuIsAPlainMenuWithShortcutsAndSubmenus) {
+  ASSERT_NE(m_pane, nullptr);
+  QMenu menu;
+  m_pane->ChartWidget()->FillContextMenu(menu);
+  int submenus = 0;
+  for (QAction* action : menu.actions()) {
+    EXPECT_FALSE(action->text().contains(QLatin1Char('\t'))) << action->text().toStdString();
+    if (action->menu()) {
+      ++submenus;
+      EXPECT_FALSE(action->menu()->actions().isEmpty());
+    }
+  }
+  EXPECT_EQ(submenus, 5) << "style, study lines, interval, historical, levels";
+  QAction* settings = ChartPane::Find(menu, chart_cmd::kPreferenceSettings);
+  ASSERT_NE(settings, nullptr);
+  EXPECT_EQ(settings->text(), "Preference Settings");
+  EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+  QAction* zoomOut = ChartPane::Find(menu, chart_cmd::kZoomOut);
+  ASSERT_NE(zoomOut, nullptr);
+  EXPECT_EQ(zoomOut->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  EXPECT_LT(menu.sizeHint().width(), 400) << "no column of tabs";
 }
 
 }  // namespace

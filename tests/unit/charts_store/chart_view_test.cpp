@@ -299,3 +299,55 @@ TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
 
 }  // namespace
 }  // namespace kovo
+
+namespace kovo {
+namespace {
+
+class ChartViewMenus : public ChartView {};
+
+TEST_F(ChartViewMenus, OnlyAnIntervalWithoutAMenuItemUnchecksOneMinute) {
+  CFChartView& w = Open(300);
+  ASSERT_TRUE(w.IsMenuChecked(chart_id::kInterval1));
+  for (const char* listed : {"5", "30", "60", "1"}) {
+    w.SetIntervalText(listed);
+    w.OnCommand(chart_id::kSetInterval);
+    TodayBars(key, first, 300);  // the reopen asked for them again
+    EXPECT_EQ(w.intervalMinutes, std::atoi(listed));
+    EXPECT_TRUE(w.IsMenuChecked(chart_id::kInterval1)) << listed << " keeps the check";
+  }
+  w.SetIntervalText("7");
+  w.OnCommand(chart_id::kSetInterval);
+  EXPECT_FALSE(w.IsMenuChecked(chart_id::kInterval1));
+}
+
+TEST_F(ChartViewMenus, AnIntradayChartKeepsItsBarsAfterTheScripWasShownHistorically) {
+  ASSERT_EQ(
+      store->OpenHistoricalChart("RELIANCE-EQ", key, "09/09/2026", "12/08/2026", nullptr, 2, 100.0),
+      1);
+  CFChartView& w = View(0);
+  requests->Reply(
+      BarRow(kDailyBarsRequest, key, At(2026, 12, 3, 0, 0), 9800, 10100, 9700, 10000, 40), &w);
+  Close(kDailyBarsRequest, key, &w);
+  ASSERT_EQ(w.Chart().BarCount(), 1u);
+
+  // Back to intraday in the same window: today's bars arrive, then the
+  // previous day's levels and, once, a quote.
+  w.OnCommand(chart_id::kInterval1);
+  ASSERT_FALSE(w.isHistorical);
+  first = LocalMidnight(Now()) + 9 * 3600 + 15 * 60;
+  TodayBars(key, first, 40);
+  ASSERT_EQ(w.Chart().BarCount(), 40u);
+  requests->Reply(
+      BarRow(kDailyBarsRequest, key, At(2026, 12, 7, 0, 0), 9800, 10100, 9700, 10000, 40), &w);
+  Close(kDailyBarsRequest, key, &w);
+  requests->Reply({F(MNM_REPLY_REQUEST, kQuoteRequest), F(MNM_USER_MSG, key), F(6, "10600"),
+                   F(12, "10700"), F(13, "10300"), F(19, "10400"), F(32, "77")},
+                  &w);
+  Close(kQuoteRequest, key, &w);
+  EXPECT_EQ(w.Chart().BarCount(), 40u) << "the window still draws the day's bars";
+  EXPECT_DOUBLE_EQ(w.prevClose, 100.0);
+  EXPECT_TRUE(w.pendingBars.empty());
+}
+
+}  // namespace
+}  // namespace kovo
