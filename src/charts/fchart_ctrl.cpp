@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 
 #include "base/format.h"
@@ -79,6 +80,12 @@ size_t SamePrefix(const std::vector<double>& a, const std::vector<double>& b, si
   size_t i = 0;
   while (i < limit && std::memcmp(&a[i], &b[i], sizeof(double)) == 0) ++i;
   return i;
+}
+
+std::string WithTemplateExtension(const std::string& path) {
+  if (path.size() >= 5 && EqualsNoCase(std::string_view(path).substr(path.size() - 5), ".kcdx"))
+    return path;
+  return path + ".kcdx";
 }
 
 }  // namespace
@@ -326,6 +333,39 @@ bool FChartCtrl::OnCommand(int id) {
       if (path.size() < 4 || !EqualsNoCase(std::string_view(path).substr(path.size() - 4), ".bmp"))
         path += ".bmp";
       if (m_bitmapWriter) m_bitmapWriter(path);
+      return true;
+    }
+    case kSaveTemplate: {
+      std::string path = kTemplateDefaultName;
+      if (!m_dialogs.ChooseSaveFile("Save Template", kTemplateFilter, path) || path.empty())
+        return true;
+      if (SaveTemplateFile(WithTemplateExtension(path)))
+        m_currentTemplate = WithTemplateExtension(path);
+      return true;
+    }
+    case kUploadTemplate: {
+      std::string path;
+      if (!m_dialogs.ChooseOpenFile("Upload Template", kTemplateFilter, path) || path.empty())
+        return true;
+      if (!LoadTemplateFile(path) && !std::ifstream(path)) {
+        m_dialogs.MessageBox("The template file could not be opened", "KovoZint", kMbOk);
+      }
+      return true;
+    }
+    case kDefaultTemplate: {
+      std::string path = m_currentTemplate;
+      if (path.empty()) {
+        path = kTemplateDefaultName;
+        if (!m_dialogs.ChooseSaveFile("Set as Default Template", kTemplateFilter, path) ||
+            path.empty())
+          return true;
+        path = WithTemplateExtension(path);
+      }
+      if (!SaveTemplateFile(path)) return true;
+      m_currentTemplate = path;
+      m_files.Write(kDefTemplateSection, kDefTemplateKey, path, kChartSettingsFile,
+                    SettingsLocation::kUserFolder);
+      if (m_keepDefault) m_keepDefault(path);
       return true;
     }
     case kRemoveAllSymbols:
@@ -596,6 +636,61 @@ const ZintFinanceChart& FChartCtrl::FullChart() {
   return m_full;
 }
 
+// --- templates ------------------------------------------------------------------
+
+sChartTemplate FChartCtrl::Template() const {
+  sChartTemplate tpl;
+  tpl.volumePanel = m_volumePanel;
+  tpl.sarCounter = m_sarCounter;
+  tpl.style = m_style;
+  for (const std::string& name : m_indicatorNames) {
+    const auto p = m_params.find(name);
+    tpl.indicators.push_back({name, p == m_params.end() ? sIndicatorParams{} : p->second});
+    const sIndicatorInfo* info = FindIndicator(name);
+    if (!MovingAverageKind(name).empty())
+      tpl.movingAverages.push_back(name);
+    else if (info && info->place == IndicatorPlace::kPanel)
+      tpl.panels.push_back(name);
+  }
+  return tpl;
+}
+
+void FChartCtrl::ApplyTemplate(const sChartTemplate& tpl) {
+  m_indicatorNames.clear();
+  m_params.clear();
+  for (const sTemplateIndicator& i : tpl.indicators) AddIndicator(i.name, i.params);
+  m_indicatorsChanged = true;
+  m_volumePanel = tpl.volumePanel;
+  m_sarCounter = tpl.sarCounter;
+  if (!tpl.style.empty()) SetStyleName(tpl.style);
+}
+
+bool FChartCtrl::SaveTemplateFile(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;  // skipped silently, as users expect of a read-only place
+  const std::string line = WriteChartTemplate(Template());
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
+  return static_cast<bool>(out.flush());
+}
+
+bool FChartCtrl::LoadTemplateFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string text(kTemplateMaxBytes, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  sChartTemplate tpl;
+  std::string error;
+  const bool whole = ReadChartTemplate(text, tpl, error);
+  // A file that is no template at all leaves the chart as it was.
+  if (whole || !tpl.indicators.empty()) ApplyTemplate(tpl);
+  m_currentTemplate = path;
+  if (!whole) {
+    m_dialogs.MessageBox("The chart template could not be read whole: " + error, "KovoZint", kMbOk);
+  }
+  return whole;
+}
+
 // --- context menu -------------------------------------------------------------
 
 void FChartCtrl::BuildContextMenu(std::function<bool(std::string_view)> createPopup) {
@@ -739,6 +834,8 @@ uint32_t FChartCtrl::LineColor(const sCached& c, size_t line) const {
 // --- display list -------------------------------------------------------------
 
 const DisplayList& FChartCtrl::BuildDisplayList() {
+  // A change in the shared settings shows on the next redraw of every chart.
+  if (m_shared) m_settings = *m_shared;
   m_list.Clear();
   const sChartLayout lay = Layout();
   m_list.width = lay.width;

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "charts/chart_settings.h"
+#include "charts/chart_template.h"
 #include "charts/display_list.h"
 #include "charts/finance/indicators.h"
 #include "charts/indicator_catalog.h"
@@ -107,8 +109,13 @@ class FChartCtrl {
   // --- owner, settings, size ---------------------------------------------------
   sChartOwnerState& Owner() { return m_owner; }
   void ReloadSettings() { m_settings = LoadChartSettings(m_files); }
-  const sChartSettings& Settings() const { return m_settings; }
-  void SetSettings(const sChartSettings& s) { m_settings = s; }
+  const sChartSettings& Settings() const { return m_shared ? *m_shared : m_settings; }
+  void SetSettings(const sChartSettings& s) {
+    m_shared.reset();
+    m_settings = s;
+  }
+  // Every chart window draws with the one settings object; read on each redraw.
+  void ShareSettings(std::shared_ptr<const sChartSettings> shared) { m_shared = std::move(shared); }
   void SetPaneSize(int width, int height);
   sChartLayout Layout() const;
 
@@ -172,6 +179,20 @@ class FChartCtrl {
   // The bar the last computation started from (0: everything was rebuilt).
   size_t LastComputedFrom() const { return m_lastComputedFrom; }
 
+  // --- templates ----------------------------------------------------------------
+  sChartTemplate Template() const;
+  // Replaces the indicators, the volume panel and (when kept) the style.
+  void ApplyTemplate(const sChartTemplate& tpl);
+  const std::string& CurrentTemplate() const { return m_currentTemplate; }
+  bool SaveTemplateFile(const std::string& path);
+  // False when the file cannot be opened (nothing changes) or holds no
+  // template (what was read before the fault is kept; the reason goes to a message box).
+  bool LoadTemplateFile(const std::string& path);
+  // "Set as Default Template" tells the owner, which keeps the path too.
+  void SetDefaultTemplateKeeper(std::function<void(const std::string&)> keep) {
+    m_keepDefault = std::move(keep);
+  }
+
   // --- context menu ------------------------------------------------------------
   // Built once; `createPopup` may refuse a sub-menu (the failure is then reported).
   void BuildContextMenu(std::function<bool(std::string_view)> createPopup = {});
@@ -233,6 +254,9 @@ class FChartCtrl {
   std::function<bool(const std::string&)> m_bitmapWriter;
   std::function<void()> m_reopen;
   sChartSettings m_settings;
+  std::shared_ptr<const sChartSettings> m_shared;
+  std::string m_currentTemplate;
+  std::function<void(const std::string&)> m_keepDefault;
   sChartOwnerState m_owner;
 
   std::vector<double> m_time, m_high, m_low, m_open, m_close, m_volume;

@@ -40,7 +40,11 @@ CFChartView::CFChartView(CControlBlock& cb, int index)
       m_index(index),
       m_chart(cb.Settings(), cb.Dlgs(),
               [&cb](std::string_view text) { cb.Report(text, kReportError); }),
-      m_holder(cb.Dlgs(), cb.Settings()) {}
+      m_holder(cb.Dlgs(), cb.Settings()) {
+  if (CVWapStore* store = Store()) m_chart.ShareSettings(store->ChartSettings().Shared());
+  m_chart.SetDefaultTemplateKeeper(
+      [&cb](const std::string& path) { cb.chartDefaultTemplate = path; });
+}
 
 CFChartView::~CFChartView() {
   *m_alive = false;
@@ -131,6 +135,10 @@ void CFChartView::SetScrip(std::string_view newSymbol, std::string_view key,
   // A strip left open follows the window between intraday and daily bars.
   if (m_strip != Strip::kNone) m_strip = isHistorical ? Strip::kHistorical : Strip::kInterval;
   if (!scripKey.empty() && Store()) Store()->RemoveWatch(scripKey);
+  // The first window of the session reads the shared chart settings.
+  if (Store() && Store()->chartViews.size() <= 1) Store()->ChartSettings().Load();
+  // A new scrip starts from the default template.
+  if (key != scripKey) ApplyDefaultTemplate();
   symbol = newSymbol;
   scripKey = key;
   tickKey = newTickKey;
@@ -298,12 +306,11 @@ bool CFChartView::OnCommand(int id) {
       break;
     }
     case chart_cmd::kPreferenceSettings:
-      m_cb.Report("Chart Preference Settings is not available in this version", kReportMessage);
-      break;
-    case chart_cmd::kSaveTemplate:
-    case chart_cmd::kUploadTemplate:
-    case chart_cmd::kDefaultTemplate:
-      m_cb.Report("Chart Templates are not available in this version", kReportMessage);
+      if (CVWapStore* store = Store()) {
+        // OK in the dialog writes the keys and redraws every chart.
+        store->ChartSettings().BeginEdit();
+        m_cb.Views().RunChartSettings(store->ChartSettings());
+      }
       break;
     case chart_cmd::kDataTable:
       if (Store()) Store()->ShowDataTable(symbol, scripKey, priceDivisor);
@@ -436,6 +443,19 @@ bool CFChartView::OnKey(ChartKey key, bool ctrl, bool shift) {
   }
   Changed();
   return true;
+}
+
+void CFChartView::ApplyDefaultTemplate() {
+  std::string path;
+  if (m_cb.Settings().Read(kDefTemplateSection, kDefTemplateKey, path, kChartSettingsFile,
+                           SettingsLocation::kUserFolder) != 1 ||
+      path.size() > 4096) {
+    path = kDefTemplateNotFound;
+  }
+  m_cb.chartDefaultTemplate = path;
+  if (path == kDefTemplateNotFound || path.empty()) return;
+  // A file that cannot be opened applies nothing.
+  m_chart.LoadTemplateFile(path);
 }
 
 void CFChartView::Reopen() {

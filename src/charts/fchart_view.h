@@ -148,6 +148,7 @@ class CFChartView {
 
  private:
   void Reopen();
+  void ApplyDefaultTemplate();
   void RestartView();
   void FixedInterval(int id, int minutes);
   void CustomInterval();

@@ -153,7 +153,11 @@ std::string SanitiseFileName(std::string_view name) {
 
 // ---- construction -------------------------------------------------------------
 
-CVWapStore::CVWapStore(CControlBlock& cb, const Clock& clock) : m_cb(cb), m_clock(clock) {
+CVWapStore::CVWapStore(CControlBlock& cb, const Clock& clock)
+    : m_cb(cb), m_clock(clock), m_chartSettings(cb.Settings(), cb.Dlgs()) {
+  m_chartSettings.SetOnChanged([this] {
+    for (const auto& view : chartViews) view->Redraw();
+  });
   for (const char* name : {kTodayBarsRequest, kDailyBarsRequest, kQuoteRequest}) {
     m_cb.OnReplyNamed(name, [this](void* context, const wmp_msg* message, int32_t) {
       OnReply(message, context);

@@ -12,6 +12,7 @@
 #include <connectkovo/connectkovo.h>
 
 #include "base/clock.h"
+#include "charts/master_chart_setting.h"
 #include "platform/ui_thread.h"
 #include "plugin/session_module.h"
 
@@ -140,6 +141,8 @@ class CVWapStore final : public CSessionModule {
   std::filesystem::path LocalDataFolder() const;
   std::time_t Now() const;
   CControlBlock& Owner() const { return m_cb; }
+  // The chart look every window shares, and its "Preference Settings" dialog.
+  CMasterChartSetting& ChartSettings() { return m_chartSettings; }
   // Hosts without a window list are told about bar replies through this.
   int HostNotifications() const { return m_hostNotifications; }
 
@@ -165,6 +168,7 @@ class CVWapStore final : public CSessionModule {
   std::unordered_map<std::string, sChartWatches> m_tickWatches;
   int m_hostNotifications = 0;
   UiThread::TimerId m_chartTimer = 0;
+  CMasterChartSetting m_chartSettings;
 };
 
 // The control block's bar data store; null before it is made.

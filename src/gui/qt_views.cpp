@@ -1,6 +1,7 @@
 #include "gui/qt_views.h"
 
 #include "gui/charts/chart_pane_view.h"
+#include "gui/charts/chart_setting_view.h"
 #include "gui/charts/indicator_setting_view.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
@@ -157,6 +158,12 @@ std::unique_ptr<View> QtViewFactory::CreateChartView(CFChartView& chart) {
 int QtViewFactory::RunIndicatorSettings(CFIndicatorSettingDlg& dialog) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
   CFIndicatorSettingView view(dialog, QApplication::activeWindow());
+  return view.exec() == QDialog::Accepted ? kIdOk : kIdCancel;
+}
+
+int QtViewFactory::RunChartSettings(CMasterChartSetting& dialog) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
+  CMasterChartSettingView view(dialog, QApplication::activeWindow());
   return view.exec() == QDialog::Accepted ? kIdOk : kIdCancel;
 }
 

@@ -70,6 +70,7 @@ class QtViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) override;
   std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) override;
   int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override;
+  int RunChartSettings(CMasterChartSetting& dialog) override;
 };
 
 }  // namespace kovo::gui

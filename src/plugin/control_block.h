@@ -205,6 +205,8 @@ class CControlBlock {
   std::unique_ptr<CSessionModule> chartStore;
   int32_t chartLimit = 10;
   bool noAnimation = false;
+  // The default chart template ("Set as Default Template"), as last written.
+  std::string chartDefaultTemplate;
   // Docks each chart back, takes it out of the frame and drops it.
   void CloseChartViews();
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -16,6 +17,7 @@
 #include "fakes/recording_dialogs.h"
 #include "fakes/temp_dir.h"
 #include "gui/charts/chart_painter.h"
+#include "gui/charts/chart_setting_view.h"
 #include "gui/charts/fchart_widget.h"
 #include "gui/charts/indicator_setting_view.h"
 
@@ -159,6 +161,32 @@ TEST_F(ChartGuiTest, EveryIndicatorShowsWholeLabelledRowsOnly) {
       << "no stray \"Type\"";
   view.IndicatorCombo()->setCurrentText("Parabolic Sar");
   EXPECT_TRUE(view.SarBox(0)->isVisible());
+}
+
+TEST_F(ChartGuiTest, TheSettingsDialogShowsAndStoresTheSharedSettings) {
+  CMasterChartSetting settings(m_files, m_dialogs);
+  settings.Load();
+  m_chart.ShareSettings(settings.Shared());
+  FillWave(m_chart);
+  settings.BeginEdit();
+  CMasterChartSettingView view(settings);
+  view.show();
+  EXPECT_EQ(view.FlagBox(4)->isChecked(), true) << "SHOW_XGRID";
+  m_dialogs.AnswerColor(0x00203040);  // blue-green-red
+  view.ColourButton(1)->click();      // BACK_COLOR
+  EXPECT_NE(view.ColourButton(1)->styleSheet().indexOf("#403020"), -1) << "the swatch follows";
+  view.FlagBox(4)->click();
+  view.OkButton()->click();
+  EXPECT_EQ(view.result(), QDialog::Accepted);
+  FChartWidget widget(m_chart);
+  widget.resize(600, 400);
+  const QImage image = widget.Render();
+  EXPECT_EQ(image.pixelColor(300, 150).rgb(), QColor(0x40, 0x30, 0x20).rgb())
+      << "the chart draws with it";
+  std::string stored;
+  m_files.Read(kChartSettingSection, "SHOW_XGRID", stored, kChartSettingsFile,
+               SettingsLocation::kUserFolder);
+  EXPECT_EQ(stored, "FALSE");
 }
 
 }  // namespace

@@ -280,11 +280,6 @@ TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
   EXPECT_TRUE(w.OnCommand(chart_cmd::kStyleLine)) << "passed on to the chart control";
   EXPECT_EQ(w.Chart().StyleName(), "Line");
   EXPECT_FALSE(w.OnCommand(424242));
-  // Windows of a later version say so instead of doing nothing.
-  w.OnCommand(chart_cmd::kPreferenceSettings);
-  w.OnCommand(chart_cmd::kSaveTemplate);
-  EXPECT_TRUE(Logged("Chart Preference Settings is not available in this version"));
-  EXPECT_TRUE(Logged("Chart Templates are not available in this version"));
 
   auto* frame = dynamic_cast<HeadlessHostFrame*>(&cb->Frame());
   ASSERT_NE(frame, nullptr);
@@ -347,6 +342,49 @@ TEST_F(ChartViewMenus, AnIntradayChartKeepsItsBarsAfterTheScripWasShownHistorica
   EXPECT_EQ(w.Chart().BarCount(), 40u) << "the window still draws the day's bars";
   EXPECT_DOUBLE_EQ(w.prevClose, 100.0);
   EXPECT_TRUE(w.pendingBars.empty());
+}
+
+TEST_F(ChartViewMenus, ANewScripOpensWithTheDefaultTemplateAndSettingsReachEveryChart) {
+  const std::string path = (dir.Path() / "default.kcdx").string();
+  test::TempDir::WriteFile(path, "0#0#1#RSI ,255 ,10 , , , #1#RSI#0#Line#");
+  ASSERT_EQ(cb->Settings().Write(kDefTemplateSection, kDefTemplateKey, path, kChartSettingsFile,
+                                 SettingsLocation::kUserFolder),
+            1);
+  CFChartView& w = Open(40);
+  EXPECT_EQ(w.Chart().IndicatorNames(), std::vector<std::string>{"RSI"});
+  EXPECT_FALSE(w.Chart().VolumePanel());
+  EXPECT_EQ(w.Chart().StyleName(), "Line");
+  EXPECT_EQ(cb->chartDefaultTemplate, path);
+  // Another interval of the same scrip keeps what the user added since.
+  w.Chart().AddIndicatorByCommand(3448);
+  w.OnCommand(chart_id::kInterval5);
+  EXPECT_EQ(w.Chart().IndicatorNames().size(), 2u);
+
+  // "Preference Settings": OK in the dialog changes what every chart draws.
+  w.isLocked = true;
+  ASSERT_EQ(store->OpenIntradayChart("EVIL-EQ", "nse_cm|666", 2, 100.0, 60, false, nullptr), 1);
+  ASSERT_EQ(store->chartViews.size(), 2u);
+  auto* views = dynamic_cast<HeadlessViewFactory*>(&cb->Views());
+  ASSERT_NE(views, nullptr);
+  int shown = 0;
+  views->chartSettings = [&](CMasterChartSetting& s) {
+    ++shown;
+    s.SetFlag(0, false);  // PANEL_BORDER_CHECK
+    s.OnOK();
+    return kIdOk;
+  };
+  const int before = View(1).Redraws();
+  TodayBars("nse_cm|666", first, 30);
+  w.OnKey(ChartKey::kP, true, false);
+  EXPECT_EQ(shown, 1);
+  EXPECT_FALSE(View(0).Chart().Settings().panelBorder);
+  EXPECT_FALSE(View(1).Chart().Settings().panelBorder);
+  EXPECT_GT(View(1).Redraws(), before + 0) << "the other chart redrew";
+  std::string stored;
+  cb->Settings().Read(kChartSettingSection, "PANEL_BORDER_CHECK", stored, kChartSettingsFile,
+                      SettingsLocation::kUserFolder);
+  EXPECT_EQ(stored, "FALSE");
+  EXPECT_FALSE(Logged("not available in this version"));
 }
 
 }  // namespace
