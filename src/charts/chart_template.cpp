@@ -48,9 +48,10 @@ std::string WriteChartTemplate(const sChartTemplate& tpl) {
                            static_cast<int>(tpl.indicators.size()));
   for (const sTemplateIndicator& i : tpl.indicators) {
     const sIndicatorParams& p = i.params;
-    out += Format("%s ,%ld ,%s ,%s ,%s ,%s ", i.name.c_str(), static_cast<long>(p.color),
-                  p.param1.c_str(), p.param2.c_str(), p.param3.c_str(), p.param4.c_str());
-    if (IsMacd(i.name)) out += Format(",%s ", p.maKind.empty() ? "SMA" : p.maKind.c_str());
+    // Texts are appended whole: a byte a file smuggled in must not cut them short.
+    out += i.name + Format(" ,%ld ,", static_cast<long>(p.color)) + p.param1 + " ," + p.param2 +
+           " ," + p.param3 + " ," + p.param4 + " ";
+    if (IsMacd(i.name)) out += "," + (p.maKind.empty() ? std::string("SMA") : p.maKind) + " ";
     if (!MovingAverageKind(i.name).empty()) out += Format(",%d ", p.period);
     out += "#";
   }
