@@ -6,6 +6,7 @@
 
 #include "base/format.h"
 #include "charts/chart_time.h"
+#include "charts/data_table_dlg.h"
 #include "charts/indicator_setting_dlg.h"
 #include "plugin/control_block.h"
 
@@ -48,6 +49,7 @@ CFChartView::CFChartView(CControlBlock& cb, int index)
 
 CFChartView::~CFChartView() {
   *m_alive = false;
+  m_dataTable.reset();
   DestroyPane();
 }
 
@@ -313,7 +315,7 @@ bool CFChartView::OnCommand(int id) {
       }
       break;
     case chart_cmd::kDataTable:
-      if (Store()) Store()->ShowDataTable(symbol, scripKey, priceDivisor);
+      OpenDataTable();
       break;
     case chart_id::kPeriod3Months:
       HistoricalPeriod(id, kSpan3Months);
@@ -456,6 +458,38 @@ void CFChartView::ApplyDefaultTemplate() {
   if (path == kDefTemplateNotFound || path.empty()) return;
   // A file that cannot be opened applies nothing.
   m_chart.LoadTemplateFile(path);
+}
+
+void CFChartView::OpenDataTable() {
+  if (!m_dataTable) {
+    auto table = std::make_unique<CDataTableDlg>(m_cb);
+    if (!table->Create()) {
+      m_cb.Report("Failed to create DataTable", kReportError);
+      return;
+    }
+    m_dataTable = std::move(table);
+  }
+  VwapSeries bars;
+  if (isHistorical) {
+    bars = pendingBars;
+  } else if (Store()) {
+    Store()->MergeSeries(tickKey, bars);
+  }
+  if (bars.empty()) return;
+  // The rows the chart draws, oldest first: buckets of the window's interval,
+  // or the one-minute (newest first) and daily bars that have all four prices.
+  VwapSeries rows;
+  if (!isHistorical && intervalMinutes > 1) {
+    CVWapStore::RebucketSeries(bars, intervalMinutes, rows);
+  } else {
+    const auto priced = [](const VwapBar& b) {
+      return b && b->open > 0 && b->high > 0 && b->low > 0 && b->close > 0;
+    };
+    if (!isHistorical) std::reverse(bars.begin(), bars.end());
+    for (const VwapBar& b : bars)
+      if (priced(b)) rows.push_back(b);
+  }
+  m_dataTable->Fill(symbol, isHistorical ? 1.0 : priceDivisor, rows, &m_chart);
 }
 
 void CFChartView::Reopen() {

@@ -15,6 +15,7 @@
 namespace kovo {
 
 class CControlBlock;
+class CDataTableDlg;
 
 // Ids of the chart window's strip, list and menu.
 namespace chart_id {
@@ -90,7 +91,6 @@ class CFChartView {
   int32_t prevTickQty = 0;
   std::string fromDate, toDate;
   VwapSeries pendingBars;
-  std::string dataTableTitle;  // "DataTable : %s" once the table was filled
 
   void ResetView();
   void SetScrip(std::string_view symbol, std::string_view key, std::string_view tickKey,
@@ -143,12 +143,15 @@ class CFChartView {
   bool IsMenuChecked(int id) const;
   const std::vector<std::string>& IndicatorList() const { return m_indicatorList; }
   int Redraws() const { return m_redraws; }
+  // The window's data table; null until first opened.
+  CDataTableDlg* DataTable() const { return m_dataTable.get(); }
   // Ticks drawn since the view last read them.
   double MarkedPrice() const { return m_chart.LastPriceMark(); }
 
  private:
   void Reopen();
   void ApplyDefaultTemplate();
+  void OpenDataTable();
   void RestartView();
   void FixedInterval(int id, int minutes);
   void CustomInterval();
@@ -178,6 +181,7 @@ class CFChartView {
   std::vector<std::string> m_indicatorList;
   int m_selectedIndicator = -1;
   int m_redraws = 0;
+  std::unique_ptr<CDataTableDlg> m_dataTable;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/format.h"
+#include "charts/data_table_dlg.h"
 #include "charts/fchart_view.h"
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
@@ -518,11 +519,26 @@ void CVWapStore::ShowDataTable(std::string_view symbol, std::string_view key, do
 
 void CVWapStore::FillDataTables(std::string_view symbol, std::string_view key,
                                 double priceDivisor) {
-  (void)priceDivisor, (void)key;
-  // The data table window itself is not part of this version: keep its title
-  // on each window.
-  const std::string sym(symbol);
-  for (const auto& view : chartViews) view->dataTableTitle = Format("DataTable : %s", sym.c_str());
+  VwapSeries merged;
+  MergeSeries(key, merged);
+  m_tableKeys.erase(std::string(key));
+  // The table of a scrip asked for without a chart (Shift+D) is the store's
+  // own; a chart window's table is filled only from that window.
+  if (!m_dataTable) {
+    auto table = std::make_unique<CDataTableDlg>(m_cb);
+    if (!table->Create()) {
+      m_cb.Report("Failed to create DataTable", kReportError);
+      return;
+    }
+    m_dataTable = std::move(table);
+  }
+  VwapSeries rows;
+  rows.reserve(merged.size());
+  for (auto it = merged.rbegin(); it != merged.rend(); ++it) {
+    const sVwapData& b = **it;
+    if (b.open > 0 && b.high > 0 && b.low > 0 && b.close > 0) rows.push_back(*it);
+  }
+  m_dataTable->Fill(symbol, priceDivisor, rows, nullptr);
 }
 
 // ---- replies --------------------------------------------------------------------
@@ -655,8 +671,8 @@ void CVWapStore::OnClosing(const std::string& name, const wmp_msg* message, CFCh
       if (ScripDetails(m_cb, seg, half, details) && details.texts[KOVO_SCRIP_SYMBOL][0] != '\0') {
         FillDataTables(details.texts[KOVO_SCRIP_SYMBOL], key, 100.0);
       }
-      return;
     }
+    // A chart of the same scrip takes the bars as well.
     HandBars(key);
   }
 }
@@ -763,6 +779,7 @@ void CVWapStore::CloseWindows() {
   }
   for (const auto& view : chartViews) view->DestroyPane();
   chartViews.clear();
+  m_dataTable.reset();
 }
 
 CVWapStore* StoreOf(const CControlBlock& cb) {

@@ -19,6 +19,7 @@
 namespace kovo {
 
 class CControlBlock;
+class CDataTableDlg;
 class CFChartView;
 
 // One bar. Prices are in rupees once the store has them.
@@ -143,6 +144,8 @@ class CVWapStore final : public CSessionModule {
   CControlBlock& Owner() const { return m_cb; }
   // The chart look every window shares, and its "Preference Settings" dialog.
   CMasterChartSetting& ChartSettings() { return m_chartSettings; }
+  // The table Shift+D fills for a scrip without a chart; null until then.
+  CDataTableDlg* DataTable() const { return m_dataTable.get(); }
   // Hosts without a window list are told about bar replies through this.
   int HostNotifications() const { return m_hostNotifications; }
 
@@ -169,6 +172,7 @@ class CVWapStore final : public CSessionModule {
   int m_hostNotifications = 0;
   UiThread::TimerId m_chartTimer = 0;
   CMasterChartSetting m_chartSettings;
+  std::unique_ptr<CDataTableDlg> m_dataTable;
 };
 
 // The control block's bar data store; null before it is made.

@@ -2,6 +2,7 @@
 
 #include "gui/charts/chart_pane_view.h"
 #include "gui/charts/chart_setting_view.h"
+#include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
@@ -159,6 +160,11 @@ int QtViewFactory::RunIndicatorSettings(CFIndicatorSettingDlg& dialog) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
   CFIndicatorSettingView view(dialog, QApplication::activeWindow());
   return view.exec() == QDialog::Accepted ? kIdOk : kIdCancel;
+}
+
+std::unique_ptr<View> QtViewFactory::CreateDataTable(CDataTableDlg& table) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtDataTableView>(table);
 }
 
 int QtViewFactory::RunChartSettings(CMasterChartSetting& dialog) {

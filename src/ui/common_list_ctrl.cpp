@@ -546,7 +546,8 @@ bool CCommonListCtrl::WriteToExcel() {
   excel.folder = m_ports.documentsFolder;
   excel.log = m_ports.log;
   const bool written = excel.WriteToExcel() != 0;
-  Message(written ? "File is generated" : "File generation Failed");
+  // Users look for the file: say where it went.
+  Message(written ? "File is generated\n" + excel.FilePath().string() : "File generation Failed");
   return written;
 }
 

@@ -82,8 +82,18 @@ QVariant QtListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant QtListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (orientation != Qt::Horizontal) return {};
   const int d = m_list.HeaderDescriptor(section);
+  if (role == Qt::TextAlignmentRole) {
+    // A header reads like its column: a centred title in a narrow column loses both ends.
+    const int format = d < 0 ? kFormatLeft : m_list.Columns()[static_cast<std::size_t>(d)].format;
+    const Qt::Alignment horizontal = format == kFormatRight   ? Qt::AlignRight
+                                     : format == kFormatImage ? Qt::AlignHCenter
+                                                              : Qt::AlignLeft;
+    // The header reads the alignment back as a plain number.
+    return static_cast<int>(horizontal | Qt::AlignVCenter);
+  }
+  if (role != Qt::DisplayRole) return {};
   return d < 0 ? QVariant() : QVariant(ToQString(m_list.Columns()[static_cast<size_t>(d)].Name()));
 }
 

@@ -14,10 +14,13 @@
 #include <QtTest/QTest>
 #include <memory>
 
+#include "charts/chart_time.h"
+#include "charts/data_table_dlg.h"
 #include "charts/fchart_view.h"
 #include "charts/vwap_store.h"
 #include "fakes/temp_dir.h"
 #include "gui/charts/chart_pane_view.h"
+#include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
 #include "gui/qt_views.h"
 #include "platform/headless_ui_thread.h"
@@ -123,7 +126,7 @@ TEST_F(ChartPane, CtrlKeysAreTheWindowsToo) {
   EXPECT_DOUBLE_EQ(m_view->Chart().ViewWidth(), 1.0);
   // Only the window knows the data table.
   QTest::keyClick(m_pane->ChartWidget(), Qt::Key_D, Qt::ControlModifier);
-  EXPECT_TRUE(StoreOf(*m_cb)->IsTableKey("nse_cm|2885"));
+  EXPECT_NE(m_view->DataTable(), nullptr);
 }
 
 TEST_F(ChartPane, TheContextMenuRunsTheWindowsCommandsAndShowsItsChecks) {
@@ -339,6 +342,42 @@ TEST_F(TerminalBuiltPane, TheContextMenuIsAPlainMenuWithShortcutsAndSubmenus) {
   ASSERT_NE(zoomOut, nullptr);
   EXPECT_EQ(zoomOut->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
   EXPECT_LT(menu.sizeHint().width(), 400) << "no column of tabs";
+}
+
+TEST_F(TerminalBuiltPane, TheDataTableWindowShowsTheBarsAndAnIndicatorColumn) {
+  CDataTableDlg table(*m_cb);
+  ASSERT_TRUE(table.Create());
+  auto* view = dynamic_cast<QtDataTableView*>(table.GetView());
+  ASSERT_NE(view, nullptr);
+  VwapSeries bars;
+  std::vector<double> t, h, l, o, c, v;
+  for (int i = 0; i < 30; ++i) {
+    auto bar = std::make_shared<sVwapData>();
+    bar->time = 1767000000 + 60 * i;
+    bar->open = 100 + i, bar->high = 101 + i, bar->low = 99 + i, bar->close = 100.5 + i;
+    bar->volume = 10;
+    bars.push_back(bar);
+    t.push_back(ChartTimeFromUnix(bar->time));
+    o.push_back(bar->open), h.push_back(bar->high), l.push_back(bar->low);
+    c.push_back(bar->close), v.push_back(10);
+  }
+  for (auto* a : {&t, &h, &l, &o, &c, &v}) a->push_back(0);
+  FChartCtrl& chart = m_view->Chart();
+  chart.SetData(t, h, l, o, c, v);
+  chart.AddIndicatorByCommand(3458);
+  table.Fill("RELIANCE-EQ", 100.0, bars, &chart);
+  EXPECT_TRUE(view->Widget()->isVisible());
+  EXPECT_EQ(view->Widget()->windowTitle(), "DataTable : RELIANCE-EQ");
+  const QtListModel* model = view->BarList()->Model();
+  ASSERT_EQ(model->rowCount(), 30);
+  ASSERT_EQ(model->columnCount(), 8);
+  EXPECT_EQ(model->headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "RSI (14)");
+  EXPECT_EQ(model->index(0, 2).data().toString(), "129.0000");
+  EXPECT_FALSE(model->index(0, 7).data().toString().isEmpty());
+  EXPECT_TRUE(model->index(29, 7).data().toString().isEmpty());
+  EXPECT_FALSE(view->CrossList()->isVisibleTo(view->Widget())) << "the chart keeps it hidden";
+  view->OkButton()->click();
+  EXPECT_FALSE(view->Widget()->isVisible());
 }
 
 }  // namespace

@@ -98,6 +98,25 @@ TEST_F(ListViewTest, TypingInAHeaderFilterBoxFiltersTheRows) {
   EXPECT_EQ(ShownColumn(view, 0), (std::vector<std::string>{"ABC", "cab"}));
 }
 
+TEST_F(ListViewTest, HeadersAreAlignedLikeTheirColumns) {
+  QtListView view(m_list);
+  Show(view);
+  const auto* model = view.Model();
+  for (int column = 0; column < model->columnCount(); ++column) {
+    const int header = model->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
+    const auto cell = model->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+    EXPECT_EQ(header & Qt::AlignHorizontal_Mask, static_cast<int>(cell & Qt::AlignHorizontal_Mask))
+        << column;
+  }
+  EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).toInt() &
+                Qt::AlignHorizontal_Mask,
+            static_cast<int>(Qt::AlignLeft))
+      << "a left column's title starts where its texts start";
+  EXPECT_EQ(model->headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).toInt() &
+                Qt::AlignHorizontal_Mask,
+            static_cast<int>(Qt::AlignRight));
+}
+
 TEST_F(ListViewTest, ClickingAHeaderSortsAndMarksTheColumn) {
   QtListView view(m_list);
   Show(view);

@@ -34,11 +34,13 @@ TEST_F(ExcelTest, ListWritesHeaderInBoldNumbersAsNumbersAndTextsAsTexts) {
   list.InsertItem(1, Record({"TCS & Co <x>", "-", "3412.75"}));
 
   ASSERT_TRUE(list.WriteToExcel());
-  EXPECT_EQ(m_dialogs.MessageBoxTexts(), std::vector<std::string>{"File is generated"});
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(m_dir / "docs"))
     files.push_back(entry.path());
   ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(m_dialogs.MessageBoxTexts(),
+            std::vector<std::string>{"File is generated\n" + files[0].string()})
+      << "the message says where the file went";
   const std::string name = files[0].filename().string();
   EXPECT_EQ(name.rfind("Zint Orders_List ", 0), 0u) << name;
   EXPECT_EQ(files[0].extension(), ".xlsx");
