@@ -2,7 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -16,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "gui/charts/chart_pane_view.h"
 #include "gui/qt_session_views.h"
@@ -291,12 +296,161 @@ void CTerminalDemo::ShowCharts() {
           m_window.Plugin().launchOnStart("demo", m_window.Core().Config().userId.c_str());
         }
         ShowChart("Zint Chart", false, "10-intraday-chart.png", [this] {
-          FiveMinuteChart([this] {
-            ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
-                      [this] { Finish(0); });
+          ChartTour([this] {
+            FiveMinuteChart([this] {
+              ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
+                        [this] { Finish(0); });
+            });
           });
         });
       });
+}
+
+void CTerminalDemo::AnswerModal(const std::function<void()>& trigger,
+                                std::function<void(QWidget&)> answer) {
+  bool answered = false;
+  QTimer::singleShot(300, this, [&answered, answer = std::move(answer)] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      answered = true;
+      answer(*dialog);
+    }
+  });
+  trigger();  // returns once the dialog is closed
+  if (!answered) std::fprintf(stderr, "demo: no dialog came up\n");
+}
+
+void CTerminalDemo::PickFromPopup(const std::function<void()>& trigger, const QString& text) {
+  bool picked = false;
+  QTimer::singleShot(300, this, [&picked, text] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() != text) continue;
+      picked = true;
+      menu->close();
+      action->trigger();
+      return;
+    }
+    menu->close();
+  });
+  trigger();
+  if (!picked) std::fprintf(stderr, "demo: no \"%s\" in the menu\n", text.toUtf8().constData());
+}
+
+namespace {
+
+void ClickOk(QWidget& dialog) {
+  if (auto* box = dialog.findChild<QDialogButtonBox*>()) {
+    if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->click();
+  }
+}
+
+void SendKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers);
+  QCoreApplication::sendEvent(target, &press);
+}
+
+}  // namespace
+
+void CTerminalDemo::ChartTour(std::function<void()> next) {
+  QPointer<QWidget> pane = ChartPane(false);
+  auto* list =
+      pane ? pane->findChild<QListWidget*>(QLatin1String(gui::kChartIndicatorListObjectName))
+           : nullptr;
+  if (!list) {
+    std::fprintf(stderr, "demo: the chart pane has no Indicators list\n");
+    Finish(1);
+    return;
+  }
+  std::printf("Adding RSI and MACD through the chart's Indicators list\n");
+  for (const char* name : {"RSI", "MACD"}) {
+    const auto items = list->findItems(QLatin1String(name), Qt::MatchExactly);
+    if (items.isEmpty()) {
+      std::fprintf(stderr, "demo: no \"%s\" in the Indicators list\n", name);
+      continue;
+    }
+    list->setCurrentItem(items[0]);
+    const bool first = std::string_view(name) == "RSI";
+    AnswerModal([list, item = items[0]] { emit list->itemDoubleClicked(item); },
+                [this, first](QWidget& dialog) {
+                  if (first) Save(dialog, "13-indicator-dialog.png");
+                  ClickOk(dialog);
+                });
+  }
+  After(500, [this, pane, next = std::move(next)] {
+    if (!pane) return Finish(1);
+    Save(*pane, "14-chart-rsi-macd.png");
+    // Preference Settings (Ctrl+P): a darker blue background.
+    std::printf("Changing the chart background in Preference Settings\n");
+    qputenv("KOVO_CHOOSE_COLOR", "14213D");
+    AnswerModal([pane] { SendKey(pane, Qt::Key_P, Qt::ControlModifier); },
+                [this](QWidget& dialog) {
+                  for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
+                    if (b->accessibleName() == QLatin1String("Background")) b->click();
+                  }
+                  Save(dialog, "15-chart-settings.png");
+                  ClickOk(dialog);
+                });
+    qunsetenv("KOVO_CHOOSE_COLOR");
+    After(500, [this, pane, next] {
+      if (!pane) return Finish(1);
+      Save(*pane, "16-chart-after-colour-change.png");
+      ChartTemplates(pane, next);
+    });
+  });
+}
+
+void CTerminalDemo::ChartTemplates(QWidget* pane, std::function<void()> next) {
+  QWidget* chart = pane->findChild<QWidget*>(QLatin1String(gui::kChartControlObjectName));
+  auto* list = pane->findChild<QListWidget*>(QLatin1String(gui::kChartIndicatorListObjectName));
+  if (!chart || !list) return Finish(1);
+  const auto openMenu = [chart] {
+    const QPoint at(chart->width() / 2, chart->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
+    QCoreApplication::sendEvent(chart, &event);
+  };
+  const std::filesystem::path file = m_dir / "demo-template.kcdx";
+  std::printf("Saving the chart's template to %s\n", file.string().c_str());
+  qputenv("KOVO_SAVE_FILE", QByteArray::fromStdString(file.string()));
+  PickFromPopup(openMenu, QStringLiteral("Save Template"));
+  qunsetenv("KOVO_SAVE_FILE");
+  // Take MACD off through the list, then load the template back.
+  const auto macd = list->findItems(QStringLiteral("MACD"), Qt::MatchExactly);
+  if (!macd.isEmpty()) {
+    const QPoint at = list->visualItemRect(macd[0]).center();
+    PickFromPopup([list, at] { emit list->customContextMenuRequested(at); },
+                  QStringLiteral("&Remove Indicator"));
+  }
+  After(300, [this, pane, chart, openMenu, file, next] {
+    Save(*pane, "17-template-before-loading.png");
+    qputenv("KOVO_OPEN_FILE", QByteArray::fromStdString(file.string()));
+    std::printf("Uploading the template again\n");
+    PickFromPopup(openMenu, QStringLiteral("Upload Template"));
+    After(500, [this, pane, chart, next] {
+      Save(*pane, "17-template-loaded.png");
+      std::printf("Opening the data table (Ctrl+D)\n");
+      SendKey(pane, Qt::Key_D, Qt::ControlModifier);
+      Poll(
+          "the data table", 5000,
+          [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+              if (w->objectName() == QLatin1String(gui::kChartDataTableObjectName) &&
+                  w->isVisible())
+                return true;
+            return false;
+          },
+          [this, next] {
+            After(300, [this, next] {
+              for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() != QLatin1String(gui::kChartDataTableObjectName)) continue;
+                Save(*w, "18-data-table.png");
+                w->hide();
+              }
+              next();
+            });
+          });
+    });
+  });
 }
 
 void CTerminalDemo::FiveMinuteChart(std::function<void()> next) {

@@ -37,6 +37,14 @@ class CTerminalDemo final : public QObject {
   void ShowCharts();
   // Chooses 5 minutes in the intraday chart's own interval strip.
   void FiveMinuteChart(std::function<void()> next);
+  // Indicators through the list, the settings dialog, a template saved and
+  // loaded, and the data table, on the intraday chart.
+  void ChartTour(std::function<void()> next);
+  void ChartTemplates(QWidget* pane, std::function<void()> next);
+  // Runs `trigger`, which opens a modal dialog; `answer` gets the dialog.
+  void AnswerModal(const std::function<void()>& trigger, std::function<void(QWidget&)> answer);
+  // Runs `trigger`, which opens a pop-up menu, and picks the item with that text.
+  void PickFromPopup(const std::function<void()>& trigger, const QString& text);
   void ShowChart(const char* item, bool historical, const std::string& file,
                  std::function<void()> next);
   // The chart pane of that kind that has bars; nullptr when there is none yet.

@@ -18,6 +18,9 @@ using finance::NoValue;
 
 constexpr uint32_t kLegendGrey = 0x80CCCCCC;  // light grey, half transparent
 constexpr uint32_t kSecondaryLines[] = {0x00C0FF, 0xFF00FF, 0xFFFF00};
+// Colours for indicators added in a colour another one already has.
+constexpr uint32_t kIndicatorPalette[] = {0xFF0000, 0x00BFFF, 0xFFD700, 0xFF69B4, 0x7CFC00,
+                                          0xFFA500, 0x9370DB, 0x40E0D0, 0xF08080, 0xADFF2F};
 
 std::string F4(double v) {
   return Format("%.4f", v);
@@ -504,7 +507,23 @@ sIndicatorParams* FChartCtrl::Params(std::string_view name) {
 
 bool FChartCtrl::AddIndicator(const std::string& name, const sIndicatorParams& params) {
   if (!FindIndicator(name)) return false;
-  m_params[name] = params;
+  sIndicatorParams stored = params;
+  // Each indicator in a colour of its own: one that another already uses
+  // gives way to the first free colour of the palette.
+  const auto used = [&](uint32_t colour) {
+    for (const auto& [other, p] : m_params)
+      if (other != name && (p.color & 0xFFFFFFu) == (colour & 0xFFFFFFu)) return true;
+    return false;
+  };
+  if (used(stored.color)) {
+    for (const uint32_t colour : kIndicatorPalette) {
+      if (!used(colour)) {
+        stored.color = colour;
+        break;
+      }
+    }
+  }
+  m_params[name] = stored;
   if (std::find(m_indicatorNames.begin(), m_indicatorNames.end(), name) == m_indicatorNames.end())
     m_indicatorNames.push_back(name);
   m_indicatorsChanged = true;
@@ -803,6 +822,8 @@ std::string FChartCtrl::LegendMarkup(size_t i) const {
          text + "<*/*>";
   };
   for (const auto& c : m_cache) {
+    // Indicators in panels of their own carry their legends there.
+    if (c.info && c.info->place != IndicatorPlace::kOverlay) continue;
     if (c.out.band && c.out.lines.size() >= 2) {
       const auto& up = c.out.lines[0].values;
       const auto& lo = c.out.lines[1].values;
@@ -816,9 +837,6 @@ std::string FChartCtrl::LegendMarkup(size_t i) const {
         layer(LineColor(c, k), c.out.lines[k].name + ": " + F4(v[i]));
     }
   }
-  if (m_volumePanel && i < m_scaledVolume.size() && HasValue(m_scaledVolume[i]))
-    layer(m_settings.customVolumeColor,
-          "Vol: " + finance::FormatLegendNumber(m_scaledVolume[i]) + m_volumeUnit);
   s += "<*/*>";
   return s;
 }
@@ -884,7 +902,7 @@ void FChartCtrl::AddHLine(const DlPanel& p, float x0, float x1, double price, ui
 }
 
 void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format,
-                           std::vector<DlItem>& labels) {
+                           std::vector<DlItem>& labels, const char* unit) {
   const double step = NiceStep(p.yMax - p.yMin, std::max(2, static_cast<int>(p.h / 30)));
   const int decimals = std::clamp(-static_cast<int>(std::floor(std::log10(step))), 0, 6);
   const bool left = m_settings.leftAlign;
@@ -899,6 +917,7 @@ void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format,
       m_list.items.push_back(
           Line(p.x, yy, p.x + p.w, yy, m_settings.gridColor, 1, false, panelIndex));
     std::string label = format ? Format("%.2f", v) : Format("%.*f", decimals, v);
+    if (unit && *unit) label = std::fabs(v) < step * 1e-6 ? "0" : label + unit;
     DlItem t = left ? Text(p.x - 4, yy, std::move(label), m_settings.foreColor, DlAlign::kRight)
                     : Text(p.x + p.w - 2, yy, std::move(label), m_settings.foreColor,
                            DlAlign::kRight, panelIndex);
@@ -908,17 +927,41 @@ void FChartCtrl::DrawYAxis(const DlPanel& p, int panelIndex, const char* format,
 
 void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bottom) {
   const double barW = DataWidth(main) / static_cast<double>(r.Count());
-  const long every = std::max(1L, static_cast<long>(std::ceil(80.0 / barW)));
+  // Labels at round times: the smallest step that leaves them 80 pixels apart.
+  const double span =
+      r.Count() > 1 ? (m_time[static_cast<size_t>(r.last)] - m_time[static_cast<size_t>(r.first)]) /
+                          static_cast<double>(r.Count() - 1)
+                    : 60.0;
+  const double perPixel = span / std::max(barW, 1e-6);
+  static const double kSteps[] = {60,         120,         300,        600,        900,
+                                  1800,       3600,        7200,       10800,      21600,
+                                  86400,      2 * 86400,   7 * 86400,  14 * 86400, 30 * 86400,
+                                  91 * 86400, 182 * 86400, 365 * 86400};
+  double step = kSteps[std::size(kSteps) - 1];
+  for (const double candidate : kSteps) {
+    if (candidate >= perPixel * 80) {
+      step = candidate;
+      break;
+    }
+  }
   double prevDay = -1;
-  for (long i = r.first; i <= r.last; i += every) {
+  float prevX = -1e9f;
+  for (long i = r.first; i <= r.last; ++i) {
+    const double t = m_time[static_cast<size_t>(i)];
+    // The first bar of each step is where its round time falls.
+    const bool first = i == r.first;
+    const bool starts =
+        !first && std::floor(t / step) != std::floor(m_time[static_cast<size_t>(i - 1)] / step);
+    if (!starts) continue;
     const float xx = XOfBar(static_cast<double>(i));
+    if (xx - prevX < 60) continue;
+    prevX = xx;
     if (m_settings.showYGrid)
       for (size_t k = 0; k < m_list.panels.size(); ++k) {
         const DlPanel& p = m_list.panels[k];
         m_list.items.push_back(
             Line(xx, p.y, xx, p.y + p.h, m_settings.gridColor, 1, false, static_cast<int>(k)));
       }
-    const double t = m_time[static_cast<size_t>(i)];
     const double day = std::floor(t / 86400);
     const std::string label =
         m_owner.isHistorical || day != prevDay
@@ -1056,19 +1099,25 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
 void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int panelIndex) {
   DlPanel& p = m_list.panels[static_cast<size_t>(panelIndex)];
   (void)pIn;
-  double hi = 0;
+  // The unit follows what is in sight, not the busiest day of the history.
+  double raw = 0;
   for (long i = r.first; i <= r.last; ++i)
-    if (HasValue(m_scaledVolume[static_cast<size_t>(i)]))
-      hi = std::max(hi, m_scaledVolume[static_cast<size_t>(i)]);
+    if (HasValue(m_volume[static_cast<size_t>(i)]))
+      raw = std::max(raw, m_volume[static_cast<size_t>(i)]);
+  static const char* const kUnits[] = {"", "K", "M", "B"};
+  int unit = 0;
+  double div = 1;
+  while (unit < 3 && raw >= div * 1000) div *= 1000, ++unit;
+  const double hi = raw / div;
   p.yMin = 0;
   p.yMax = hi > 0 ? hi * 1.1 : 1;
   std::vector<DlItem> labels;
-  DrawYAxis(p, panelIndex, nullptr, labels);
+  DrawYAxis(p, panelIndex, nullptr, labels, kUnits[unit]);
   const float barW = DataWidth(p) / static_cast<float>(r.Count());
   for (long i = r.first; i <= r.last; ++i) {
     const size_t t = static_cast<size_t>(i);
-    const double v = m_scaledVolume[t];
-    if (!HasValue(v)) continue;
+    if (!HasValue(m_volume[t])) continue;
+    const double v = m_volume[t] / div;
     const double d = t > 0 && HasValue(m_close[t - 1]) ? m_close[t] - m_close[t - 1] : 0.0;
     const uint32_t color = d > 0   ? m_settings.upTickColor
                            : d < 0 ? m_settings.downTickColor
@@ -1081,8 +1130,8 @@ void FChartCtrl::DrawVolumePanel(const DlPanel& pIn, const sVisibleRange& r, int
                       std::make_move_iterator(labels.end()));
   const size_t last = static_cast<size_t>(r.last);
   std::string text = "Vol";
-  if (HasValue(m_scaledVolume[last]))
-    text += ": " + finance::FormatLegendNumber(m_scaledVolume[last]) + m_volumeUnit;
+  if (HasValue(m_volume[last]))
+    text += ": " + finance::FormatLegendNumber(m_volume[last] / div) + kUnits[unit];
   m_list.items.push_back(
       Text(p.x + 4, p.y + 8, text, m_settings.foreColor, DlAlign::kLeft, panelIndex));
 }
@@ -1144,8 +1193,9 @@ void FChartCtrl::DrawLegend(const DlPanel& p, const sVisibleRange& r) {
   const long bar = m_mouseBar >= r.first && m_mouseBar <= r.last ? m_mouseBar : r.last;
   DlItem legend;
   legend.kind = DlKind::kRichText;
+  // Inside the bars' area: the price labels stay readable.
   legend.x0 = p.x + 2, legend.y0 = p.y + 2;
-  legend.x1 = p.x + p.w - 2, legend.y1 = p.y + p.h - 2;
+  legend.x1 = p.x + DataWidth(p) - 2, legend.y1 = p.y + p.h - 2;
   legend.fill = kLegendGrey;
   legend.pen = m_settings.foreColor;
   legend.clip = 0;

@@ -238,7 +238,9 @@ class FChartCtrl {
                   uint32_t color, bool bars, int panelIndex);
   // Grid lines go into the list now; the labels into `labels`, for the
   // caller to add after the series so that no bar hides them.
-  void DrawYAxis(const DlPanel& p, int panelIndex, const char* format, std::vector<DlItem>& labels);
+  // `unit` follows each label but zero (volume in "K", "M", "B").
+  void DrawYAxis(const DlPanel& p, int panelIndex, const char* format, std::vector<DlItem>& labels,
+                 const char* unit = nullptr);
   void DrawXAxis(const DlPanel& p, const sVisibleRange& r, float bottom);
   void DrawStudyLines(const DlPanel& p);
   void DrawStudyLine(const DlPanel& p, const sStudyLine& l);

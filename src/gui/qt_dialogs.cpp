@@ -128,7 +128,14 @@ void QtDialogs::MessageBeep(unsigned /*type*/) {
 }
 
 bool QtDialogs::ChooseColor(uint32_t& color) {
-  if (DialogsCannotBeShown()) return false;
+  if (DialogsCannotBeShown()) {
+    // Scripted runs without a screen name the colour, "RRGGBB"; otherwise it is a cancel.
+    bool ok = false;
+    const uint32_t rgb = QString::fromLatin1(qgetenv("KOVO_CHOOSE_COLOR")).toUInt(&ok, 16);
+    if (!ok || rgb > 0xFFFFFF) return false;
+    color = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    return true;
+  }
   const QColor start(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                      static_cast<int>((color >> 16) & 0xFF));
   const QColor picked = QColorDialog::getColor(start);
@@ -170,7 +177,12 @@ bool QtDialogs::ChooseOpenFile(std::string_view title, std::string_view filter, 
 }
 
 bool QtDialogs::ChooseSaveFile(std::string_view title, std::string_view filter, std::string& path) {
-  if (DialogsCannotBeShown()) return false;
+  if (DialogsCannotBeShown()) {
+    const QByteArray scripted = qgetenv("KOVO_SAVE_FILE");
+    if (scripted.isEmpty()) return false;
+    path = scripted.toStdString();
+    return true;
+  }
   const QString picked =
       QFileDialog::getSaveFileName(nullptr, ToQt(title), ToQt(path), ToQt(QtFileFilter(filter)));
   if (picked.isEmpty()) return false;

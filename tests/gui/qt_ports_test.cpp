@@ -112,6 +112,20 @@ TEST_F(QtPorts, OffscreenDialogsAnswerWithoutBlocking) {
   std::string path = "/tmp/x";
   EXPECT_FALSE(dialogs.ChooseOpenFile("Open", "All|*.*", path));
   EXPECT_EQ(path, "/tmp/x");
+
+  // A scripted run names its picks.
+  qputenv("KOVO_CHOOSE_COLOR", "203040");
+  qputenv("KOVO_SAVE_FILE", "/tmp/saved.kcdx");
+  EXPECT_TRUE(dialogs.ChooseColor(color));
+  EXPECT_EQ(color, 0x403020u) << "answered in blue-green-red";
+  EXPECT_TRUE(dialogs.ChooseSaveFile("Save", "All|*.*", path));
+  EXPECT_EQ(path, "/tmp/saved.kcdx");
+  qputenv("KOVO_CHOOSE_COLOR", "nonsense");
+  color = 0x123456;
+  EXPECT_FALSE(dialogs.ChooseColor(color));
+  EXPECT_EQ(color, 0x123456u);
+  qunsetenv("KOVO_CHOOSE_COLOR");
+  qunsetenv("KOVO_SAVE_FILE");
 }
 
 }  // namespace

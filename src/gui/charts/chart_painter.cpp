@@ -43,7 +43,7 @@ void DrawShape(QPainter& p, const sTextRun& run, QPointF at, qreal size) {
 }
 
 // Lays the runs out line by line, wrapping at the box width; paints when asked.
-qreal LayOutRuns(QPainter& p, const DlItem& it, bool paint) {
+qreal LayOutRuns(QPainter& p, const DlItem& it, bool paint, qreal* usedWidth = nullptr) {
   const qreal left = it.x0 + 4, right = it.x1 - 4;
   qreal x = left, y = it.y0 + 3, lineHeight = 0, used = 0;
   for (const sTextRun& run : it.runs) {
@@ -69,15 +69,18 @@ qreal LayOutRuns(QPainter& p, const DlItem& it, bool paint) {
     x += w;
     used = std::max(used, x);
   }
+  if (usedWidth) *usedWidth = used + 4 - it.x0;
   return y + lineHeight + 3 - it.y0;
 }
 
 void DrawRichText(QPainter& p, const DlItem& it) {
-  const qreal height = LayOutRuns(p, it, false);
+  qreal used = 0;
+  const qreal height = LayOutRuns(p, it, false, &used);
   if (it.fill != kNoColor) {
+    // As wide as its text, no wider: the bars beside it stay in sight.
     p.setPen(Qt::NoPen);
     p.setBrush(ToQColor(it.fill));
-    p.drawRect(QRectF(it.x0, it.y0, it.x1 - it.x0, height));
+    p.drawRect(QRectF(it.x0, it.y0, std::min(used, static_cast<qreal>(it.x1 - it.x0)), height));
   }
   LayOutRuns(p, it, true);
 }

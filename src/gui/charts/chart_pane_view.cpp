@@ -106,6 +106,7 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   columnLayout->setContentsMargins(0, 0, 0, 0);
   columnLayout->addWidget(new QLabel("Indicators", column));
   m_list = new QListWidget(column);
+  m_list->setObjectName(QLatin1String(kChartIndicatorListObjectName));
   m_list->setContextMenuPolicy(Qt::CustomContextMenu);
   columnLayout->addWidget(m_list);
   QObject::connect(m_list, &QListWidget::itemDoubleClicked, m_list, [this](QListWidgetItem* item) {
@@ -145,6 +146,7 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
   chartLayout->addWidget(m_busy, 0, Qt::AlignCenter);
   chartLayout->addStretch(1);
   m_chartWidget = new FChartWidget(m_chart.Chart(), chartColumn);
+  m_chartWidget->setObjectName(QLatin1String(kChartControlObjectName));
   m_chartWidget->SetCommandTarget([this](int id) { return m_chart.OnCommand(id); },
                                   [this](int id) { return m_chart.IsMenuChecked(id); });
   chartLayout->addWidget(m_chartWidget, 100);

@@ -21,6 +21,10 @@ namespace gui {
 // How a host finds a chart pane and sees what it shows (a scripted tour
 // waits on these before taking a picture).
 inline constexpr const char* kChartPaneObjectName = "KovoZintChart";
+inline constexpr const char* kChartControlObjectName = "KovoZintChartControl";
+inline constexpr const char* kChartIndicatorListObjectName = "KovoZintIndicators";
+inline constexpr const char* kChartSettingsObjectName = "KovoZintChartSettings";
+inline constexpr const char* kChartDataTableObjectName = "KovoZintDataTable";
 inline constexpr const char* kChartBarsProperty = "kovoBars";              // int
 inline constexpr const char* kChartHistoricalProperty = "kovoHistorical";  // bool
 inline constexpr const char* kChartLiveBarProperty = "kovoLiveBar";        // bool

@@ -9,13 +9,14 @@
 #include <QVBoxLayout>
 
 #include "gui/charts/chart_painter.h"
+#include "gui/charts/chart_pane_view.h"
 
 namespace kovo::gui {
 
 CMasterChartSettingView::CMasterChartSettingView(CMasterChartSetting& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic) {
   setWindowTitle(QString::fromUtf8(CMasterChartSetting::kTitle));
-  setObjectName(QStringLiteral("KovoZintChartSettings"));
+  setObjectName(QLatin1String(kChartSettingsObjectName));
   auto* colours = new QGroupBox(tr("Colours"), this);
   auto* grid = new QGridLayout(colours);
   const auto& items = CMasterChartSetting::ColourItems();

@@ -1,6 +1,7 @@
 #include "gui/charts/data_table_view.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QVBoxLayout>
 
 #include "charts/data_table_dlg.h"
@@ -10,8 +11,9 @@ namespace kovo::gui {
 QtDataTableView::QtDataTableView(CDataTableDlg& table)
     : QtView(new QWidget(nullptr, Qt::Window)), m_table(table) {
   QWidget* frame = Widget();
-  frame->setObjectName(QLatin1String(kDataTableObjectName));
-  frame->resize(900, 500);
+  frame->setObjectName(QLatin1String(kChartDataTableObjectName));
+  // Wide enough for the fixed columns and a few indicators (showing centres it at its hint).
+  frame->setMinimumSize(900, 480);
   auto* layout = new QVBoxLayout(frame);
   // The lists keep 10 pixels from the window's edges.
   layout->setContentsMargins(10, 10, 10, 10);
@@ -23,6 +25,7 @@ QtDataTableView::QtDataTableView(CDataTableDlg& table)
   combos->addStretch(1);
   layout->addLayout(combos);
   m_bars = new QtListView(table.Bars(), frame);
+  m_bars->verticalHeader()->setDefaultSectionSize(m_bars->fontMetrics().height() + 6);
   m_cross = new QtListView(table.CrossOver(), frame);
   layout->addWidget(m_bars, 1);
   layout->addWidget(m_cross, 1);

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "gui/charts/chart_pane_view.h"
 #include "gui/lists/qt_list_view.h"
 #include "gui/qt_view.h"
 
@@ -12,8 +13,6 @@ class CDataTableDlg;
 }
 
 namespace kovo::gui {
-
-inline constexpr const char* kDataTableObjectName = "KovoZintDataTable";
 
 // A data table's window: the bar list; the crossover list with its two
 // series boxes stays hidden, as the chart windows keep it.

@@ -579,3 +579,80 @@ TEST(DisplayListMarkup, RunsCarryColoursShapesAndBreaks) {
 
 }  // namespace
 }  // namespace kovo
+
+namespace kovo {
+namespace {
+
+class ChartLook : public FChartCtrlTest {
+ protected:
+  std::vector<const DlItem*> Texts(int clip) const {
+    std::vector<const DlItem*> out;
+    for (const DlItem& it : m_chart.BuildDisplayList().items)
+      if (it.kind == DlKind::kText && it.clip == clip) out.push_back(&it);
+    return out;
+  }
+};
+
+TEST_F(ChartLook, IndicatorsTakeDistinctColoursAndTheLegendStaysInTheBarsArea) {
+  test::FillBars(m_chart, 120);
+  m_chart.AddIndicatorByCommand(3458);  // RSI
+  m_chart.AddIndicatorByCommand(3446);  // MACD
+  sIndicatorParams band;
+  m_chart.AddIndicator("Bollinger Band", band);
+  const uint32_t rsi = m_chart.Params("RSI")->color, macd = m_chart.Params("MACD")->color,
+                 bb = m_chart.Params("Bollinger Band")->color;
+  EXPECT_NE(rsi, macd);
+  EXPECT_NE(rsi, bb);
+  EXPECT_NE(macd, bb);
+
+  const DisplayList& dl = m_chart.BuildDisplayList();
+  const DlPanel& price = dl.panels[0];
+  const DlItem* legend = nullptr;
+  float firstLabel = price.x + price.w;
+  for (const DlItem& it : dl.items) {
+    if (it.kind == DlKind::kRichText) legend = &it;
+    if (it.kind == DlKind::kText && it.clip == 0 && it.align == DlAlign::kRight)
+      firstLabel = std::min(firstLabel, it.x0 - 6.0f * static_cast<float>(it.text.size()));
+  }
+  ASSERT_NE(legend, nullptr);
+  EXPECT_LE(legend->x1, firstLabel) << "the price labels are not under the legend";
+  // The price legend lists what is drawn on the price panel; the panels carry their own.
+  const std::string markup = m_chart.LegendMarkup(100);
+  EXPECT_NE(markup.find("Bollinger"), std::string::npos);
+  EXPECT_EQ(markup.find("RSI"), std::string::npos);
+  EXPECT_EQ(markup.find("Vol:"), std::string::npos);
+}
+
+TEST_F(ChartLook, TheVolumeAxisSaysItsUnitAndTimesAreRound) {
+  // Bars from 09:17, 1000..1600 shares each.
+  std::vector<double> t, h, l, o, c, v;
+  for (int i = 0; i < 90; ++i) {
+    t.push_back(63'900'868'620.0 + 60.0 * i);
+    o.push_back(100), c.push_back(100.5 + i % 3), h.push_back(103), l.push_back(99);
+    v.push_back(1000 + (i % 7) * 100);
+  }
+  for (auto* a : {&t, &h, &l, &o, &c, &v}) a->push_back(0);
+  m_chart.SetData(t, h, l, o, c, v);
+  m_chart.SetPaneSize(900, 600);
+  const DisplayList& dl = m_chart.BuildDisplayList();
+  const int volume = static_cast<int>(dl.panels.size()) - 1;
+  int withUnit = 0;
+  for (const DlItem* it : Texts(volume))
+    if (it->align == DlAlign::kRight && it->text != "0") {
+      EXPECT_EQ(it->text.back(), 'K') << it->text;
+      ++withUnit;
+    }
+  EXPECT_GT(withUnit, 0);
+  int times = 0;
+  for (const DlItem& it : dl.items) {
+    if (it.kind != DlKind::kText || it.clip != -1 || it.text.size() < 5) continue;
+    const std::string clock = it.text.substr(it.text.size() - 5);
+    if (clock[2] != ':') continue;
+    ++times;
+    EXPECT_EQ(std::stoi(clock.substr(3)) % 5, 0) << it.text << " is not a round time";
+  }
+  EXPECT_GE(times, 3);
+}
+
+}  // namespace
+}  // namespace kovo

@@ -50,7 +50,8 @@ TEST_F(ChartTemplates, SaveAndUploadCarryIndicatorsPanelsAndStyle) {
   const std::string text = TempDir::ReadFile(File("mine.kcdx"));
   EXPECT_EQ(text,
             "0#1#3#MACD ,65280 ,26 ,10 ,9 , ,EMA #SMA:50 ,16711680 , , , , ,50 #"
-            "Parabolic Sar:1 ,16711680 , , , , #1#MACD#1#SMA:50#Line#");
+            "Parabolic Sar:1 ,49151 , , , , #1#MACD#1#SMA:50#Line#")
+      << "the SAR took a colour of its own";
   EXPECT_EQ(m_chart.CurrentTemplate(), File("mine.kcdx"));
 
   // Loading replaces what the other chart had.
