@@ -291,6 +291,8 @@ void FChartCtrl::SetDrawingTool(int tool) {
 }
 
 void FChartCtrl::RemoveAllStudyLines() {
+  m_selected = -1;
+  m_moving = false;
   m_lines.clear();
   SetDrawingTool(kToolNone);
 }
@@ -423,8 +425,53 @@ bool FChartCtrl::IsChecked(int id) const {
 
 // --- mouse --------------------------------------------------------------------
 
+int FChartCtrl::HitStudyLine(int x, int y) const {
+  if (m_list.panels.empty() || !m_drawn.Valid()) return -1;
+  const DlPanel& p = m_list.panels[0];
+  constexpr float kNear = 5;
+  const float px = static_cast<float>(x), py = static_cast<float>(y);
+  for (size_t k = m_lines.size(); k-- > 0;) {
+    const sStudyLine& l = m_lines[k];
+    const float X1 = XOfBar(l.x1), X2 = XOfBar(l.x2);
+    const float Y1 = PanelY(p, l.p1), Y2 = PanelY(p, l.p2);
+    bool hit = false;
+    if (l.tool == kToolTrendLine) {
+      // Distance to the segment.
+      const float dx = X2 - X1, dy = Y2 - Y1;
+      const float len2 = dx * dx + dy * dy;
+      const float t =
+          len2 > 0 ? std::clamp(((px - X1) * dx + (py - Y1) * dy) / len2, 0.0f, 1.0f) : 0.0f;
+      hit = std::hypot(px - (X1 + t * dx), py - (Y1 + t * dy)) <= kNear;
+    } else if (l.tool == kToolHorizontalLine) {
+      hit = std::fabs(py - Y1) <= kNear && px >= p.x && px <= p.x + p.w;
+    } else {
+      // Shapes and level sets: anywhere in the box their anchors span.
+      hit = px >= std::min(X1, X2) - kNear && px <= std::max(X1, X2) + kNear &&
+            py >= std::min(Y1, Y2) - kNear && py <= std::max(Y1, Y2) + kNear;
+    }
+    if (hit) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+bool FChartCtrl::DeleteSelectedStudyLine() {
+  if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_lines.size()) return false;
+  m_lines.erase(m_lines.begin() + m_selected);
+  m_selected = -1;
+  m_moving = false;
+  return true;
+}
+
 void FChartCtrl::OnMouseMove(int x, int y, bool buttonDown) {
   if (m_dragging && buttonDown) m_ax2 = x, m_ay2 = y;
+  if (m_moving && buttonDown && static_cast<size_t>(m_selected) < m_lines.size()) {
+    // The whole line follows the mouse in data terms, so it stays with its bars.
+    const double db = BarAtX(x) - BarAtX(m_moveX);
+    const double dp = PriceAtY(y) - PriceAtY(m_moveY);
+    sStudyLine& l = m_lines[static_cast<size_t>(m_selected)];
+    l = m_moveFrom;
+    l.x1 += db, l.x2 += db, l.p1 += dp, l.p2 += dp;
+  }
   if (m_list.panels.empty() || !m_drawn.Valid()) return;
   const DlPanel& p = m_list.panels[0];
   if (x < p.x || x > p.x + DataWidth(p)) {
@@ -445,10 +492,19 @@ void FChartCtrl::OnMouseDown(int x, int y) {
     m_anchorFirst = m_drawn.first;
   } else if (m_mouseMode == 3 || m_mouseMode == 4) {
     ZoomAt(x, m_mouseMode == 3);
+  } else if (inside) {
+    // A click on a study line selects it and starts moving it; elsewhere it deselects.
+    m_selected = HitStudyLine(x, y);
+    m_moving = m_selected >= 0;
+    if (m_moving) {
+      m_moveX = x, m_moveY = y;
+      m_moveFrom = m_lines[static_cast<size_t>(m_selected)];
+    }
   }
 }
 
 void FChartCtrl::OnMouseUp(int x, int y) {
+  m_moving = false;
   if (!m_dragging) return;
   m_dragging = false;
   m_ax2 = x, m_ay2 = y;
@@ -983,6 +1039,39 @@ void FChartCtrl::DrawXAxis(const DlPanel& main, const sVisibleRange& r, float bo
   }
 }
 
+void FChartCtrl::DrawBandFill(const DlPanel& p, const sVisibleRange& r, const sCached& c,
+                              uint32_t color) {
+  const auto& up = c.out.lines[0].values;
+  const auto& lo = c.out.lines[1].values;
+  const float barW = DataWidth(p) / static_cast<float>(r.Count());
+  DlItem fill;
+  fill.kind = DlKind::kPolyline;
+  fill.pen = kNoColor;
+  // The band's colour, mostly see-through, so the candles show inside it.
+  fill.fill = (color & 0xFFFFFFu) | 0xC0000000u;
+  fill.clip = 0;
+  std::vector<DlPoint> lower;
+  auto flush = [&] {
+    if (fill.points.size() >= 2) {
+      fill.points.insert(fill.points.end(), lower.rbegin(), lower.rend());
+      m_list.items.push_back(fill);
+    }
+    fill.points.clear();
+    lower.clear();
+  };
+  for (long i = r.first; i <= r.last; ++i) {
+    const size_t t = static_cast<size_t>(i);
+    if (t >= up.size() || t >= lo.size() || !HasValue(up[t]) || !HasValue(lo[t])) {
+      flush();
+      continue;
+    }
+    const float xx = p.x + (static_cast<float>(i - r.first) + 0.5f) * barW;
+    fill.points.push_back({xx, PanelY(p, up[t])});
+    lower.push_back({xx, PanelY(p, lo[t])});
+  }
+  flush();
+}
+
 void FChartCtrl::DrawSeries(const DlPanel& p, const sVisibleRange& r, const std::vector<double>& v,
                             uint32_t color, bool bars, int panelIndex) {
   const float barW = DataWidth(p) / static_cast<float>(r.Count());
@@ -1086,6 +1175,7 @@ void FChartCtrl::DrawPricePanel(const DlPanel& pIn, const sVisibleRange& r) {
       }
       continue;
     }
+    if (c.out.band && c.out.lines.size() >= 2) DrawBandFill(p, r, c, color);
     for (size_t k = 0; k < c.out.lines.size(); ++k)
       DrawSeries(p, r, c.out.lines[k].values, c.out.band ? color : LineColor(c, k), false, 0);
   }
@@ -1217,6 +1307,15 @@ void FChartCtrl::DrawLastPrice(const DlPanel& p) {
 
 void FChartCtrl::DrawStudyLines(const DlPanel& p) {
   for (const auto& l : m_lines) DrawStudyLine(p, l);
+  if (m_selected >= 0 && static_cast<size_t>(m_selected) < m_lines.size()) {
+    // Handles on the anchors of the selected line.
+    const sStudyLine& l = m_lines[static_cast<size_t>(m_selected)];
+    for (const auto& [bx, price] : {std::pair{l.x1, l.p1}, std::pair{l.x2, l.p2}}) {
+      const float hx = XOfBar(bx), hy = PanelY(p, price);
+      m_list.items.push_back(
+          Rect(hx - 3, hy - 3, hx + 3, hy + 3, m_settings.foreColor, m_settings.backColor, 0));
+    }
+  }
   if (m_dragging && m_tool != kToolNone) {
     sStudyLine rubber{m_tool,        BarAtX(m_ax1),   PriceAtY(m_ay1),
                       BarAtX(m_ax2), PriceAtY(m_ay2), m_settings.trendLineColor};
@@ -1283,14 +1382,27 @@ void FChartCtrl::DrawStudyLine(const DlPanel& p, const sStudyLine& l) {
         m_list.items.push_back(std::move(arc));
       }
       break;
-    case kToolFibonacciRetracements:
-      for (const sLevel& lv : FibonacciRetracementLevels(l.p1, l.p2)) {
-        AddHLine(p, X1, X2, lv.price, c, false);
-        DlItem t =
-            Text(std::max(X1, X2) - 2, PanelY(p, lv.price) - 6, lv.label, c, DlAlign::kRight, 0);
-        m_list.items.push_back(std::move(t));
+    case kToolFibonacciRetracements: {
+      const std::vector<sLevel> levels = FibonacciRetracementLevels(l.p1, l.p2);
+      for (const sLevel& lv : levels) AddHLine(p, X1, X2, lv.price, c, false);
+      // The 94.4, 91.0 and 85.4 levels lie close together: a label goes only
+      // where it does not cover another, the ends and the golden levels first.
+      constexpr size_t kOrder[] = {0, 7, 5, 6, 4, 3, 2, 1};
+      constexpr float kLabelHeight = 11;
+      std::vector<float> placed;
+      for (const size_t k : kOrder) {
+        if (k >= levels.size()) continue;
+        const float yy = PanelY(p, levels[k].price) - 6;
+        const bool free = std::none_of(placed.begin(), placed.end(), [&](float other) {
+          return std::fabs(other - yy) < kLabelHeight;
+        });
+        if (!free) continue;
+        placed.push_back(yy);
+        m_list.items.push_back(
+            Text(std::max(X1, X2) - 2, yy, levels[k].label, c, DlAlign::kRight, 0));
       }
       break;
+    }
     case kToolFibonacciTimeZones: {
       const auto xs = FibonacciTimeZoneOffsets(l.x1, l.x2);
       for (size_t k = 0; k < xs.size(); ++k) {

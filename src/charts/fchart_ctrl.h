@@ -161,6 +161,11 @@ class FChartCtrl {
   const std::vector<sStudyLine>& StudyLines() const { return m_lines; }
   void AddStudyLine(const sStudyLine& line) { m_lines.push_back(line); }
   void RemoveAllStudyLines();
+  // The topmost line near a pixel of the price panel, -1 for none.
+  int HitStudyLine(int x, int y) const;
+  // A click on a line selects it; dragging moves it; Delete removes it.
+  int SelectedStudyLine() const { return m_selected; }
+  bool DeleteSelectedStudyLine();
 
   // --- indicators --------------------------------------------------------------
   const std::vector<std::string>& IndicatorNames() const { return m_indicatorNames; }
@@ -234,6 +239,7 @@ class FChartCtrl {
   // Width of a panel that holds bars: the price labels on the right have a
   // column of their own, so they never cover the newest bars.
   float DataWidth(const DlPanel& p) const { return std::max(p.w - m_labelColumn, 1.0f); }
+  void DrawBandFill(const DlPanel& p, const sVisibleRange& r, const sCached& c, uint32_t color);
   void DrawSeries(const DlPanel& p, const sVisibleRange& r, const std::vector<double>& v,
                   uint32_t color, bool bars, int panelIndex);
   // Grid lines go into the list now; the labels into `labels`, for the
@@ -280,6 +286,10 @@ class FChartCtrl {
   int m_ax1 = 0, m_ay1 = 0, m_ax2 = 0, m_ay2 = 0;
   long m_anchorFirst = 0;
   std::vector<sStudyLine> m_lines;
+  int m_selected = -1;
+  bool m_moving = false;
+  int m_moveX = 0, m_moveY = 0;
+  sStudyLine m_moveFrom;
 
   std::vector<std::string> m_indicatorNames;
   std::map<std::string, sIndicatorParams, std::less<>> m_params;

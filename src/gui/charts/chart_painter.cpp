@@ -138,6 +138,13 @@ void PaintDisplayList(QPainter& p, const DisplayList& list) {
       case DlKind::kPolyline: {
         QPolygonF poly;
         for (const DlPoint& pt : it.points) poly << QPointF(pt.x, pt.y);
+        if (it.fill != kNoColor) {
+          // A filled outline: a band between two series.
+          p.setPen(Qt::NoPen);
+          p.setBrush(ToQColor(it.fill));
+          p.drawPolygon(poly);
+          break;
+        }
         p.setPen(Pen(it));
         p.drawPolyline(poly);
         break;

@@ -125,6 +125,9 @@ void FChartWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_N:
       command = ctrl ? chart_cmd::kRecentCandles : 0;
       break;
+    case Qt::Key_Delete:
+      m_chart.DeleteSelectedStudyLine();
+      break;
     case Qt::Key_Left:
       m_chart.OnKeyLeft();
       break;

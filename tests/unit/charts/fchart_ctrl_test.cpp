@@ -654,5 +654,66 @@ TEST_F(ChartLook, TheVolumeAxisSaysItsUnitAndTimesAreRound) {
   EXPECT_GE(times, 3);
 }
 
+TEST_F(ChartLook, StudyLinesAreSelectedMovedAndDeleted) {
+  test::FillBars(m_chart, 60);
+  m_chart.SetViewPort(0, 1);
+  m_chart.BuildDisplayList();
+  m_chart.AddStudyLine({kToolTrendLine, 10, 110, 40, 140, 0xFF8000});
+  m_chart.AddStudyLine({kToolHorizontalLine, 0, 120, 0, 120, 0xFF8000});
+  m_chart.BuildDisplayList();
+  const int midX = static_cast<int>(m_chart.XOfBar(25)),
+            midY = static_cast<int>(m_chart.YOfPrice(125));
+  EXPECT_EQ(m_chart.HitStudyLine(midX, midY), 0) << "on the trend line";
+  EXPECT_EQ(m_chart.HitStudyLine(midX, static_cast<int>(m_chart.YOfPrice(120))), 1);
+  EXPECT_EQ(m_chart.HitStudyLine(midX, static_cast<int>(m_chart.YOfPrice(145))), -1);
+
+  m_chart.OnMouseDown(midX, midY);
+  EXPECT_EQ(m_chart.SelectedStudyLine(), 0);
+  const int dx = static_cast<int>(m_chart.XOfBar(30) - m_chart.XOfBar(25));
+  const int dy = static_cast<int>(m_chart.YOfPrice(130) - m_chart.YOfPrice(125));
+  m_chart.OnMouseMove(midX + dx, midY + dy, true);
+  m_chart.OnMouseUp(midX + dx, midY + dy);
+  const sStudyLine& moved = m_chart.StudyLines()[0];
+  EXPECT_NEAR(moved.x1, 15, 0.2);
+  EXPECT_NEAR(moved.x2, 45, 0.2);
+  EXPECT_NEAR(moved.p1, 115, 0.5);
+  EXPECT_NEAR(moved.p2 - moved.p1, 30, 1e-9) << "moved whole, not stretched";
+
+  // A click off every line deselects; Delete then removes nothing.
+  m_chart.OnMouseDown(midX, static_cast<int>(m_chart.YOfPrice(100)));
+  EXPECT_EQ(m_chart.SelectedStudyLine(), -1);
+  EXPECT_FALSE(m_chart.DeleteSelectedStudyLine());
+  m_chart.OnMouseDown(midX, static_cast<int>(m_chart.YOfPrice(120)));
+  m_chart.OnMouseUp(midX, static_cast<int>(m_chart.YOfPrice(120)));
+  ASSERT_EQ(m_chart.SelectedStudyLine(), 1);
+  EXPECT_TRUE(m_chart.DeleteSelectedStudyLine());
+  ASSERT_EQ(m_chart.StudyLines().size(), 1u);
+  EXPECT_EQ(m_chart.StudyLines()[0].tool, kToolTrendLine);
+}
+
+TEST_F(ChartLook, FibonacciLabelsDoNotOverlapAndBandsAreFilled) {
+  test::FillBars(m_chart, 60);
+  m_chart.SetViewPort(0, 1);
+  m_chart.BuildDisplayList();
+  m_chart.AddStudyLine({kToolFibonacciRetracements, 5, 160, 50, 100, 0xFF8000});
+  std::vector<float> ys;
+  for (const DlItem& it : m_chart.BuildDisplayList().items)
+    if (it.kind == DlKind::kText && it.text.find('%') != std::string::npos) ys.push_back(it.y0);
+  ASSERT_GE(ys.size(), 4u);
+  std::sort(ys.begin(), ys.end());
+  for (size_t k = 1; k < ys.size(); ++k) EXPECT_GE(ys[k] - ys[k - 1], 11.0f);
+
+  m_chart.RemoveAllStudyLines();
+  m_chart.AddIndicator("Bollinger Band", sIndicatorParams{});
+  bool filled = false;
+  for (const DlItem& it : m_chart.BuildDisplayList().items)
+    if (it.kind == DlKind::kPolyline && it.fill != kNoColor && it.clip == 0) {
+      filled = true;
+      EXPECT_GT(it.points.size(), 20u);
+      EXPECT_NE(it.fill & 0xFF000000u, 0u) << "see-through";
+    }
+  EXPECT_TRUE(filled);
+}
+
 }  // namespace
 }  // namespace kovo
