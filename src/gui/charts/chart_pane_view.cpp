@@ -113,10 +113,6 @@ QtChartPaneView::QtChartPaneView(CFChartView& chart) : QtView(MakeFrame()), m_ch
     m_chart.OnIndicatorDoubleClick(m_list->row(item));
     Refresh();
   });
-  QObject::connect(m_list, &QListWidget::itemActivated, m_list, [this](QListWidgetItem* item) {
-    // Enter on an entry: the same as the window's add command.
-    m_chart.SelectIndicator(m_list->row(item));
-  });
   QObject::connect(m_list, &QListWidget::customContextMenuRequested, m_list,
                    [this](const QPoint& at) {
                      const int row = m_list->row(m_list->itemAt(at));
