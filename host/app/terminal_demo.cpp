@@ -382,11 +382,14 @@ void CTerminalDemo::ChartTour(std::function<void()> next) {
     Save(*pane, "14-chart-rsi-macd.png");
     // Preference Settings (Ctrl+P): a darker blue background.
     std::printf("Changing the chart background in Preference Settings\n");
-    qputenv("KOVO_CHOOSE_COLOR", "14213D");
     AnswerModal([pane] { SendKey(pane, Qt::Key_P, Qt::ControlModifier); },
                 [this](QWidget& dialog) {
                   for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
-                    if (b->accessibleName() == QLatin1String("Background")) b->click();
+                    if (b->accessibleName() != QLatin1String("Background")) continue;
+                    // Settings outlive the run: always a colour other than the one shown.
+                    const bool blue = b->toolTip() == QLatin1String("#14213d");
+                    qputenv("KOVO_CHOOSE_COLOR", blue ? "2B1B3D" : "14213D");
+                    b->click();
                   }
                   Save(dialog, "15-chart-settings.png");
                   ClickOk(dialog);
