@@ -81,6 +81,9 @@ class HeadlessViewFactory final : public ViewFactory {
   }
   std::function<int(CFIndicatorSettingDlg&)> indicatorSettings;
   std::function<int(CMasterChartSetting&)> chartSettings;
+  std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic&, bool) override {
+    return std::make_unique<HeadlessView>();
+  }
 };
 
 // A 1920 by 1080 screen with a 40-pixel taskbar at the bottom, unless told otherwise.

@@ -13,6 +13,7 @@ class CFChartView;
 class CFIndicatorSettingDlg;
 class CLoginDlg;
 class CMasterChartSetting;
+class CMarketScannerLogic;
 class CScriptsViewDlg;
 class CSplashScreen;
 class CTaskBarMsgWnd;
@@ -92,6 +93,11 @@ class ViewFactory {
   virtual int RunChartSettings(CMasterChartSetting& dialog) {
     (void)dialog;
     return 0;
+  }
+  // The market movers window, as a pane or as a dialog.
+  virtual std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) {
+    (void)scanner, (void)pane;
+    return nullptr;
   }
 };
 

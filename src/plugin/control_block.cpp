@@ -136,6 +136,8 @@ void CControlBlock::ReadFlags() {
 CControlBlock::~CControlBlock() {
   CloseChartViews();
   chartStore.reset();
+  // The market windows take their receiver controls back while the host's functions are known.
+  marketModule.reset();
   if (const auto orders = OrderModule()) orders->WakeWorkers();
   SetOrderModule(nullptr);
   loginDlg.reset();

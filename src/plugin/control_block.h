@@ -210,6 +210,9 @@ class CControlBlock {
   // Docks each chart back, takes it out of the frame and drops it.
   void CloseChartViews();
 
+  // ---- market windows (a module of the market library)
+  std::unique_ptr<CSessionModule> marketModule;
+
   // ---- orders
   // The order API (a module of the orders library). Strategy threads hold it
   // while they call, so it is shared and swapped under a lock.

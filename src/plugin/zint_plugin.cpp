@@ -10,6 +10,7 @@
 #include "base/version.h"
 #include "charts/fchart_view.h"
 #include "charts/vwap_store.h"
+#include "market/kovo_market_scanner.h"
 #include "orders/order_api.h"
 #include "orders/signal_watcher.h"
 #include "platform/headless_ui_thread.h"
@@ -354,8 +355,11 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
                         item == "Shift+D");
   } else if (is({"Zint DashBoard", "Alt+D"})) {
     if (RequireLogin()) Unavailable("Zint DashBoard");
-  } else if (is({"Preference Settings", "Market Monitor", "Market Movers", "Market Movers Dlg",
-                 "Fundamentals", "Portfolio"})) {
+  } else if (is({"Market Movers"})) {
+    if (RequireLogin()) MarketOf(*m_controlBlock).Scanner().ShowPane(true);
+  } else if (is({"Market Movers Dlg"})) {
+    if (RequireLogin()) MarketOf(*m_controlBlock).ScannerDlg().Show(true);
+  } else if (is({"Preference Settings", "Market Monitor", "Fundamentals", "Portfolio"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Zint Running Scripts", "Ondo Running Scripts"})) {
     if (!RequireLogin()) return;
