@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <ctime>
 
+#include "backend/market_movers.h"
 #include "backend/protocol.h"
 #include "base/number.h"
 #include "base/text.h"
@@ -113,6 +115,7 @@ void CClientSession::Dispatch(const connectkovo::Message& request, std::string_v
   if (name == "kovo_place_order" || name == "kovo_modify_order" || name == "kovo_cancel_order")
     return OrderRequestReply(request, name, now);
   if (name == "kovo_tick_burst") return BurstReply(request, name);
+  if (name.starts_with("kms_request_")) return MoversReply(request, name, now);
   if (name == "get_io_device_remote_info") {
     StartReply(name);
     m_writer.Add(30105, m_peerAddress);
@@ -344,6 +347,35 @@ void CClientSession::QuoteReply(const connectkovo::Message& request, std::string
   m_writer.Add(wire::kOpenInterestAtOpen, q.openInterestAtOpen);
   Finish(false);
   ReplyDone(name, userMsg, true);
+}
+
+void CClientSession::MoversReply(const connectkovo::Message& request, std::string_view name,
+                                 int64_t now) {
+  MoverQuery query;
+  query.segment = std::string(name.substr(std::string_view("kms_request_").size()));
+  const int32_t keys = request.Count(20003);
+  if (request.Count(53064) != keys || request.Count(53063) != keys)
+    return ReplyError(name, "criteria need a key, an operator and a value each");
+  for (int32_t i = 0; i < keys; ++i)
+    query.criteria.push_back(
+        {request.Text(20003, i), request.Text(53064, i), request.Text(53063, i)});
+  if (request.Count(54099) > 0) query.count = LeadingInt32(request.View(54099));
+  query.descending = request.Text(49033) == "DESC";
+  std::vector<MoverRow> rows;
+  std::string error;
+  if (!RankMovers(m_market.scrips, m_market.prices, query, now, rows, error))
+    return ReplyError(name, error);
+  StartReply(name);
+  m_writer.Add(59051, query.segment);
+  char text[64];
+  for (const MoverRow& row : rows) {
+    m_writer.Add(59001, row.scrip->tradingSymbol);
+    // Whatever the host's locale, the point is a point.
+    const auto written =
+        std::to_chars(text, text + sizeof text, row.value, std::chars_format::fixed, 6);
+    m_writer.Add(59101, std::string_view(text, static_cast<size_t>(written.ptr - text)));
+  }
+  Finish(true);
 }
 
 void CClientSession::AddWatch(const connectkovo::Message& request, std::string_view name) {

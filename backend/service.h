@@ -134,6 +134,7 @@ class CClientSession {
   void DailyBarsReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void QuoteReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void AddWatch(const connectkovo::Message& request, std::string_view name);
+  void MoversReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void OrderRequestReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void BurstReply(const connectkovo::Message& request, std::string_view name);
 

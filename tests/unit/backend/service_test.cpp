@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -302,6 +303,128 @@ TEST_F(Service, WhatAClientLeavesBehindIsBounded) {
   EXPECT_EQ(kept.front(), "line 45");
   EXPECT_EQ(kept[kept.size() - 2], "line " + std::to_string(lines - 1));
   EXPECT_EQ(kept.back(), std::string(CClientSession::kMaxLogLineBytes, 'x'));
+}
+
+TEST_F(Service, MoversRankTheSegmentByEachMeasureWithinThePriceRange) {
+  auto s = Session();
+  const auto ask = [&](std::vector<std::pair<int32_t, std::string>> fields) {
+    out.clear();
+    EXPECT_TRUE(s->OnFrame(Request(fields), kNow));
+    EXPECT_EQ(out.size(), 1u);
+    return out.empty() ? SeenMessage{} : out[0];
+  };
+  const auto values = [](const SeenMessage& m) {
+    std::vector<double> v;
+    for (size_t i = 0; i < m.Count(59101); ++i) v.push_back(LeadingDouble(m.Text(59101, i)));
+    return v;
+  };
+  const auto lastPrice = [&](const std::string& symbol) {
+    const backend::Scrip* scrip = market.scrips.FindByTradingSymbol("nse_cm", symbol);
+    EXPECT_NE(scrip, nullptr);
+    return scrip ? market.prices.PriceAt(*scrip, kNow) : 0;
+  };
+
+  // Volume leaders: descending, the count honoured, equities only.
+  const SeenMessage volume = ask({{0, "kms_request_nse_cm"},
+                                  {20003, "32"},
+                                  {53064, ">"},
+                                  {53063, "0"},
+                                  {54099, "5"},
+                                  {49033, "DESC"}});
+  EXPECT_EQ(volume.Text(wire::kReplyRequest), "kms_request_nse_cm");
+  EXPECT_EQ(volume.Text(59051), "nse_cm");
+  ASSERT_EQ(volume.Count(59001), 5u);
+  const std::vector<double> v = values(volume);
+  EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend()));
+  EXPECT_GT(v.back(), 0.0);
+  const backend::Scrip* top = market.scrips.FindByTradingSymbol("nse_cm", volume.Text(59001));
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(v.front(), static_cast<double>(market.prices.CumulativeVolume(*top, kNow)));
+  // The same seed gives the same answer.
+  EXPECT_EQ(values(ask({{0, "kms_request_nse_cm"},
+                        {20003, "32"},
+                        {53064, ">"},
+                        {53063, "0"},
+                        {54099, "5"},
+                        {49033, "DESC"}})),
+            v);
+
+  // Value leaders in rupees: quantity times last price.
+  const SeenMessage value = ask({{0, "kms_request_nse_cm"},
+                                 {20003, "TrdValueFOI"},
+                                 {53064, ">"},
+                                 {53063, "0"},
+                                 {54099, "3"},
+                                 {49033, "DESC"}});
+  ASSERT_EQ(value.Count(59001), 3u);
+  const backend::Scrip* first = market.scrips.FindByTradingSymbol("nse_cm", value.Text(59001));
+  ASSERT_NE(first, nullptr);
+  EXPECT_NEAR(values(value).front(),
+              static_cast<double>(market.prices.CumulativeVolume(*first, kNow)) *
+                  static_cast<double>(market.prices.PriceAt(*first, kNow)) / 100.0,
+              1e-3);
+
+  // Gainers are all up, losers all down and the worst first; none in both.
+  const SeenMessage gainers = ask({{0, "kms_request_nse_cm"},
+                                   {20003, "PrevCloseFOI"},
+                                   {53064, ">"},
+                                   {53063, "0"},
+                                   {54099, "500"},
+                                   {49033, "DESC"}});
+  const SeenMessage losers = ask({{0, "kms_request_nse_cm"},
+                                  {20003, "PrevCloseFOI"},
+                                  {53064, "<"},
+                                  {53063, "0"},
+                                  {54099, "500"}});
+  ASSERT_GT(gainers.Count(59001) + losers.Count(59001), 0u);
+  for (double g : values(gainers)) EXPECT_GT(g, 0.0);
+  const std::vector<double> l = values(losers);
+  for (double x : l) EXPECT_LT(x, 0.0);
+  EXPECT_TRUE(std::is_sorted(l.begin(), l.end()));
+  for (size_t i = 0; i < gainers.Count(59001); ++i)
+    for (size_t k = 0; k < losers.Count(59001); ++k)
+      EXPECT_NE(gainers.Text(59001, i), losers.Text(59001, k));
+
+  // A price range keeps only scrips whose last price lies inside it.
+  const SeenMessage all = ask({{0, "kms_request_nse_cm"},
+                               {20003, "32"},
+                               {53064, ">"},
+                               {53063, "0"},
+                               {54099, "500"},
+                               {49033, "DESC"}});
+  std::vector<int64_t> prices;
+  for (size_t i = 0; i < all.Count(59001); ++i) prices.push_back(lastPrice(all.Text(59001, i)));
+  std::sort(prices.begin(), prices.end());
+  ASSERT_GE(prices.size(), 4u);
+  const int64_t low = prices[prices.size() / 4], high = prices[prices.size() * 3 / 4];
+  const SeenMessage ranged = ask({{0, "kms_request_nse_cm"},
+                                  {20003, "32"},
+                                  {53064, ">"},
+                                  {53063, std::to_string(low)},
+                                  {20003, "6"},
+                                  {53064, "<"},
+                                  {53063, std::to_string(high)},
+                                  {54099, "500"}});
+  ASSERT_GT(ranged.Count(59001), 0u);
+  EXPECT_LT(ranged.Count(59001), all.Count(59001));
+  for (size_t i = 0; i < ranged.Count(59001); ++i) {
+    const int64_t price = lastPrice(ranged.Text(59001, i));
+    EXPECT_GT(price, low);
+    EXPECT_LT(price, high);
+  }
+
+  // Malformed requests are refused with a reason.
+  EXPECT_EQ(ask({{0, "kms_request_xyz_cm"}, {20003, "32"}, {53064, ">"}, {53063, "0"}})
+                .Text(wire::kErrorText),
+            "no instruments in segment xyz_cm");
+  EXPECT_FALSE(
+      ask({{0, "kms_request_nse_cm"}, {20003, "32"}, {53064, ">"}}).Text(wire::kErrorText).empty());
+  EXPECT_FALSE(ask({{0, "kms_request_nse_cm"}, {20003, "Q"}, {53064, ">"}, {53063, "0"}})
+                   .Text(wire::kErrorText)
+                   .empty());
+  EXPECT_FALSE(ask({{0, "kms_request_nse_cm"}, {20003, "32"}, {53064, "=="}, {53063, "0"}})
+                   .Text(wire::kErrorText)
+                   .empty());
 }
 
 }  // namespace
