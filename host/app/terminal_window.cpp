@@ -1,5 +1,7 @@
 #include "host/app/terminal_window.h"
 
+#include <QThread>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -110,6 +112,15 @@ CTerminalWindow::CTerminalWindow(TerminalOptions options, QWidget* parent)
                                [this] { OnReady(); }});
   m_hostUi.SetParent(this);
   BuildUi();
+  // Scrips a plug-in adds show at once; an adder on another thread waits for the window's turn.
+  m_core->SetMarketWatchListener([this] {
+    if (QThread::currentThread() == thread()) {
+      FillMarketWatch();
+    } else {
+      QMetaObject::invokeMethod(
+          this, [this] { FillMarketWatch(); }, Qt::QueuedConnection);
+    }
+  });
 }
 
 CTerminalWindow::~CTerminalWindow() {
@@ -409,6 +420,8 @@ void CTerminalWindow::FillMarketWatch() {
   }
   if (!m_tickControl) return;
   for (const WatchRow& row : m_rows) {
+    // A refill keeps the watches it already has.
+    if (!m_watchedScrips.insert(row.segment + "|" + row.token).second) continue;
     const KovoFieldMatch watch[] = {{wire::kExchSeg, row.segment.c_str(), -1},
                                     {wire::kToken, row.token.c_str(), -1},
                                     {wire::kLastPrice, nullptr, 0}};
@@ -469,6 +482,7 @@ void CTerminalWindow::closeEvent(QCloseEvent* event) {
 void CTerminalWindow::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
+  m_core->SetMarketWatchListener(nullptr);
   if (m_logTimer) m_logTimer->stop();
   StopStrategy();
   if (m_plugin.exit) m_plugin.exit();

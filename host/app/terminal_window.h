@@ -125,6 +125,7 @@ class CTerminalWindow final : public QMainWindow {
   std::vector<sScripDetails> m_defaultScrips;  // picked from the master as it arrives
   std::vector<WatchRow> m_rows;
   std::map<std::string, int> m_rowOfScrip;  // "seg|token" -> market watch row
+  std::set<std::string> m_watchedScrips;    // "seg|token" with a tick watch
   std::map<std::string, int> m_rowOfOrder;  // order number -> order book row
   KovoRxControl* m_orderControl = nullptr;
   KovoRxControl* m_tickControl = nullptr;

@@ -146,12 +146,22 @@ bool CHostCore::AddToMarketWatch(std::string_view key) {
   const std::string_view scrip = TrimView(key.substr(bar + 1));
   if (segment.empty() || scrip.empty()) return false;
   std::string entry = std::string(segment) + "|" + std::string(scrip);
-  std::lock_guard lock(m_watchMutex);
-  if (std::find(m_marketWatch.begin(), m_marketWatch.end(), entry) != m_marketWatch.end()) {
-    return false;
+  std::function<void()> listener;
+  {
+    std::lock_guard lock(m_watchMutex);
+    if (std::find(m_marketWatch.begin(), m_marketWatch.end(), entry) != m_marketWatch.end()) {
+      return false;
+    }
+    m_marketWatch.push_back(std::move(entry));
+    listener = m_watchListener;
   }
-  m_marketWatch.push_back(std::move(entry));
+  if (listener) listener();
   return true;
+}
+
+void CHostCore::SetMarketWatchListener(std::function<void()> listener) {
+  std::lock_guard lock(m_watchMutex);
+  m_watchListener = std::move(listener);
 }
 
 std::vector<std::string> CHostCore::MarketWatch() const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -86,6 +87,9 @@ class CHostCore {
   // non-empty halves.
   bool AddToMarketWatch(std::string_view key);
   std::vector<std::string> MarketWatch() const;
+  // Called, on the adding thread and outside the core's locks, after a key
+  // joined the market watch, so a window can show it at once.
+  void SetMarketWatchListener(std::function<void()> listener);
 
   // One log line, stamped "%H:%M:%S " in local time; line breaks inside
   // become blanks so a line stays a line in the file.
@@ -130,6 +134,7 @@ class CHostCore {
   KovoUiThreadOps m_uiOps{};
 
   mutable std::mutex m_watchMutex;
+  std::function<void()> m_watchListener;
   std::vector<std::string> m_marketWatch;
 
   mutable std::mutex m_logMutex;

@@ -13,6 +13,40 @@ QString ToQt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// An id without its trailing number; empty for an id that ends in none.
+QString TabGroup(const QString& id) {
+  qsizetype end = id.size();
+  while (end > 0 && id[end - 1].isDigit()) --end;
+  return end == id.size() ? QString() : id.left(end);
+}
+
+Qt::DockWidgetArea AreaOf(DockSide side) {
+  switch (side) {
+    case DockSide::kLeft:
+      return Qt::LeftDockWidgetArea;
+    case DockSide::kTop:
+      return Qt::TopDockWidgetArea;
+    case DockSide::kBottom:
+      return Qt::BottomDockWidgetArea;
+    case DockSide::kRight:
+      break;
+  }
+  return Qt::RightDockWidgetArea;
+}
+
+DockSide SideOf(Qt::DockWidgetArea area) {
+  switch (area) {
+    case Qt::LeftDockWidgetArea:
+      return DockSide::kLeft;
+    case Qt::TopDockWidgetArea:
+      return DockSide::kTop;
+    case Qt::BottomDockWidgetArea:
+      return DockSide::kBottom;
+    default:
+      return DockSide::kRight;
+  }
+}
+
 }  // namespace
 
 QMainWindow* FindHostMainWindow() {
@@ -107,7 +141,20 @@ bool QtHostFrame::AddPane(std::string_view id, std::string_view title, View& vie
   // The pane's caption follows the titles its window sets later.
   QObject::connect(qtView->Widget(), &QWidget::windowTitleChanged, dock,
                    [dock](const QString& text) { dock->setWindowTitle(text); });
+  dock->setAllowedAreas(Qt::AllDockWidgetAreas);
   main->addDockWidget(Qt::RightDockWidgetArea, dock);
+  // Panes named alike but for a trailing number (the charts) share one tab
+  // stack rather than each taking a slice of the side.
+  if (const QString group = TabGroup(ToQt(id)); !group.isEmpty()) {
+    for (const auto& [otherId, other] : m_docks) {
+      if (other && other != dock && !other->isFloating() && !other->isHidden() &&
+          TabGroup(other->objectName()) == group &&
+          main->dockWidgetArea(other) == Qt::RightDockWidgetArea) {
+        main->tabifyDockWidget(other, dock);
+        break;
+      }
+    }
+  }
   m_docks[std::string(id)] = dock;
   return true;
 }
@@ -140,6 +187,34 @@ void QtHostFrame::RemovePane(std::string_view id) {
   }
   if (m_mainWindow) m_mainWindow->removeDockWidget(dock);
   delete dock.data();
+}
+
+bool QtHostFrame::GetPaneState(std::string_view id, sPaneState& state) const {
+  const QDockWidget* dock = Dock(id);
+  if (!dock) return false;
+  state.visible = !dock->isHidden();
+  state.floating = dock->isFloating();
+  state.side = m_mainWindow ? SideOf(m_mainWindow->dockWidgetArea(const_cast<QDockWidget*>(dock)))
+                            : DockSide::kRight;
+  const QRect frame = dock->isFloating() ? dock->geometry() : QRect();
+  state.rect = {frame.left(), frame.top(), frame.left() + frame.width(),
+                frame.top() + frame.height()};
+  return true;
+}
+
+void QtHostFrame::SetPaneState(std::string_view id, const sPaneState& state) {
+  QDockWidget* dock = Dock(id);
+  QMainWindow* main = MainWindow();
+  if (!dock || !main) return;
+  if (state.floating) {
+    dock->setFloating(true);
+    dock->setGeometry(state.rect.left, state.rect.top, state.rect.Width(), state.rect.Height());
+  } else {
+    dock->setFloating(false);
+    // Adding a docked pane again moves it to the side.
+    main->addDockWidget(AreaOf(state.side), dock);
+  }
+  dock->setVisible(state.visible);
 }
 
 void QtHostFrame::RecalcLayout() {

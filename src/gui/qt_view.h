@@ -58,6 +58,8 @@ class QtHostFrame final : public HostFrame {
   void DockPane(std::string_view id) override;
   void RemovePane(std::string_view id) override;
   void RecalcLayout() override;
+  bool GetPaneState(std::string_view id, sPaneState& state) const override;
+  void SetPaneState(std::string_view id, const sPaneState& state) override;
 
   QDockWidget* Dock(std::string_view id) const;
 

@@ -4,6 +4,7 @@
 #include "gui/charts/chart_setting_view.h"
 #include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
+#include "gui/market/market_views.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
 
@@ -181,6 +182,11 @@ std::unique_ptr<View> QtViewFactory::CreateApiOrdersWindow(CApiOrderDetailsDlg& 
 std::unique_ptr<View> QtViewFactory::CreateScriptsView(CScriptsViewDlg& view) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtScriptsView>(view);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtMarketScannerView>(scanner, pane);
 }
 
 std::unique_ptr<View> QtViewFactory::CreateSplash(CSplashScreen& splash) {

@@ -72,6 +72,7 @@ class QtViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateDataTable(CDataTableDlg& table) override;
   int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override;
   int RunChartSettings(CMasterChartSetting& dialog) override;
+  std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) override;
 };
 
 }  // namespace kovo::gui

@@ -264,6 +264,9 @@ void CMarketScannerLogic::OnReply(const wmp_msg* message) {
 
 bool CMarketScannerLogic::Cell(const sMoverItem& item, int column, sCellInfo& cell) const {
   try {
+    // Dark text on the window's white, not the terminal's green on black.
+    cell.textColor = 0x000000;
+    cell.backColor = kButtonBackColor;
     switch (column) {
       case kColRank:
         cell.text = Format("%d", item.rank);

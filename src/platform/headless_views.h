@@ -103,10 +103,21 @@ class HeadlessHostFrame final : public HostFrame {
     View* view = nullptr;
     bool shown = false;
     bool floating = false;
+    DockSide side = DockSide::kRight;
+    sRect rect{};
+    // Panes named alike but for a trailing number share one tab stack.
+    std::string tabbedWith;
   };
 
   bool AddPane(std::string_view id, std::string_view title, View& view) override {
-    return m_panes.try_emplace(std::string(id), Pane{std::string(title), &view}).second;
+    Pane pane;
+    pane.title = title;
+    pane.view = &view;
+    for (const auto& [other, existing] : m_panes) {
+      if (!existing.floating && !TabGroup(id).empty() && TabGroup(other) == TabGroup(id))
+        pane.tabbedWith = other;
+    }
+    return m_panes.try_emplace(std::string(id), std::move(pane)).second;
   }
   void ShowPane(std::string_view id, bool show) override {
     if (Pane* pane = Find(id)) pane->shown = show;
@@ -120,6 +131,26 @@ class HeadlessHostFrame final : public HostFrame {
   }
   void RemovePane(std::string_view id) override { m_panes.erase(std::string(id)); }
   void RecalcLayout() override { ++m_layouts; }
+  bool GetPaneState(std::string_view id, sPaneState& state) const override {
+    const auto it = m_panes.find(std::string(id));
+    if (it == m_panes.end()) return false;
+    state = {it->second.shown, it->second.floating, it->second.side, it->second.rect};
+    return true;
+  }
+  void SetPaneState(std::string_view id, const sPaneState& state) override {
+    Pane* pane = Find(id);
+    if (!pane) return;
+    pane->shown = state.visible;
+    pane->floating = state.floating;
+    pane->side = state.side;
+    if (state.floating) pane->rect = state.rect;
+  }
+  // An id without its trailing number; empty for an id that ends in none.
+  static std::string_view TabGroup(std::string_view id) {
+    size_t end = id.size();
+    while (end > 0 && id[end - 1] >= '0' && id[end - 1] <= '9') --end;
+    return end == id.size() ? std::string_view() : id.substr(0, end);
+  }
 
   void SetFloating(std::string_view id, bool floating) {
     if (Pane* pane = Find(id)) pane->floating = floating;

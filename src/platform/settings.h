@@ -42,6 +42,7 @@ class CSettingsFiles {
   void SetErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
 
   const std::filesystem::path& HostFolder() const { return m_paths.hostFolder; }
+  const std::filesystem::path& AppDataFolder() const { return m_paths.appDataFolder; }
   std::filesystem::path PluginFolder() const;  // hostFolder / "kovo plugins"
   // appDataFolder / "Tolvane" / "KovoZint" / userFolderId. Empty when the
   // user folder id is not a plain folder name (empty, ".", "..", a "/").

@@ -101,6 +101,18 @@ class ViewFactory {
   }
 };
 
+// Where a docked pane sits in the host's main frame.
+enum class DockSide { kLeft, kRight, kTop, kBottom };
+
+// A pane's place in the frame, as a layout keeps it.
+struct sPaneState {
+  bool visible = false;
+  bool floating = false;
+  DockSide side = DockSide::kRight;
+  sRect rect{};  // a floating pane's window, in screen pixels
+  bool operator==(const sPaneState&) const = default;
+};
+
 // The host's main frame, where the plug-in's panes dock. Panes are named
 // by an id that stays the same between sessions (the frame's layout uses it).
 class HostFrame {
@@ -116,6 +128,10 @@ class HostFrame {
   // Takes the pane out of the frame; the view itself stays with its owner.
   virtual void RemovePane(std::string_view id) = 0;
   virtual void RecalcLayout() = 0;
+  // The pane's place; false when the frame has no such pane.
+  virtual bool GetPaneState(std::string_view id, sPaneState& state) const = 0;
+  // Docks the pane at its side or floats it at its rectangle, and shows or hides it.
+  virtual void SetPaneState(std::string_view id, const sPaneState& state) = 0;
 };
 
 }  // namespace kovo

@@ -19,6 +19,7 @@
 #include "plugin/host_ui_thread.h"
 #include "plugin/login_dlg.h"
 #include "plugin/notification.h"
+#include "plugin/session_launch.h"
 
 namespace kovo {
 namespace {
@@ -216,9 +217,13 @@ void CZintPlugin::AfterBrokerDetails() {
 }
 
 void CZintPlugin::LaunchSession() {
+  CControlBlock& cb = *m_controlBlock;
   // The peer data (with the auto-placement list) follows the login's product
   // tree; a session the host logged in without a login holds its orders for
   // the user until then.
+  // The panes come once per login: a new login makes a new control block.
+  if (!m_launcher) m_launcher = std::make_unique<CSessionLauncher>(cb, DefaultPaneRegistry());
+  if (!m_launcher->PanesCreated()) m_launcher->Launch(false);
   if (sessionLaunched) sessionLaunched();
 }
 
@@ -563,6 +568,9 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
   while (cb.watcherCount.load() != 0) {
     if (cb.Ui().Pump(kShutdownPumpItems) == 0) std::this_thread::yield();
   }
+  // Where the panes are now is where the next session finds them.
+  if (m_launcher) m_launcher->SaveLayout();
+  m_launcher.reset();
   cb.CloseChartViews();
   cb.chartStore.reset();
   cb.Report("Zint Exited Successfully", kReportMessage);

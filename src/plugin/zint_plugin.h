@@ -16,6 +16,7 @@
 
 namespace kovo {
 
+class CSessionLauncher;
 class CSplashScreen;
 
 // One menu item as the host shows it.
@@ -95,6 +96,7 @@ class CZintPlugin {
   sPluginEnvironment m_env;
   std::filesystem::path m_appDataFolder;
   std::unique_ptr<CControlBlock> m_controlBlock;
+  std::unique_ptr<CSessionLauncher> m_launcher;  // of the current login
   void* m_hostApp = nullptr;
   void* m_optionStrategy = nullptr;
   std::unique_ptr<CSplashScreen> m_splash;  // the loaded library, kept for the process

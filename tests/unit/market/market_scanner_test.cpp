@@ -30,8 +30,10 @@ class MarketScanner : public PluginFixture {
     scanner.CreatePane();
     return scanner;
   }
-  // The scanner's own control: the last one taken.
-  FakeControl& Control() { return *rx.controls.back(); }
+  // The pane's own control.
+  FakeControl& Control() {
+    return *reinterpret_cast<FakeControl*>(MarketOf(*plugin->ControlBlock()).Scanner().Control());
+  }
   test::MsgPtr LastSent() { return Control().Sent(Control().sent.size() - 1); }
   static Criteria CriteriaOf(const wmp_msg* m) {
     Criteria out;
@@ -324,7 +326,11 @@ TEST_F(MarketScanner, CommandsShowTheOnePaneAndTheDialog) {
   // The dialog answers its own control ids.
   EXPECT_FALSE(dialog->OnCategoryClick(kVolume));
   EXPECT_TRUE(dialog->OnCategoryClick(CKovoMarketScannerDlg::kIds.categoryFirst));
-  EXPECT_EQ(test::ValueText(LastSent().get(), MNM_REQUEST), "kms_request_nse_cm");
+  const auto& own = *reinterpret_cast<FakeControl*>(dialog->Control());
+  ASSERT_EQ(own.sent.size(), 1u);
+  EXPECT_EQ(test::ValueText(own.Sent(0).get(), MNM_REQUEST), "kms_request_nse_cm");
+  EXPECT_TRUE(dialog->RequestPending());
+  EXPECT_FALSE(pane->RequestPending()) << "each form keeps its own request";
 
   block.session.loggedInUserId.clear();
   const size_t boxes = Boxes().size();

@@ -37,7 +37,8 @@ class Login : public PluginFixture {
     return ids;
   }
   FakeControl& Requests() { return *rx.controls.at(0); }
-  FakeControl& LoginNotifier() { return *rx.controls.at(2); }
+  // After the control block's two and the market movers windows' two.
+  FakeControl& LoginNotifier() { return *rx.controls.at(4); }
 };
 
 TEST_F(Login, BrokerDetailsGoOutAtStartAndCompleteTheLaunch) {
