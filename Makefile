@@ -19,8 +19,8 @@ run: bootstrap
 	  ./build/release/host/app/kovo-terminal --strategy $(STRATEGY); \
 	else \
 	  d=$$(mktemp -d); echo "No display: running the demo offscreen into $$d"; \
-	  QT_QPA_PLATFORM=offscreen ./build/release/host/app/kovo-terminal --strategy $(STRATEGY) \
-	    --demo "$$d"; \
+	  QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$$d/data" \
+	    ./build/release/host/app/kovo-terminal --strategy $(STRATEGY) --demo "$$d"; \
 	fi
 
 # Debug build with every test, every target of the release build (so a

@@ -71,12 +71,25 @@ int main(int argc, char** argv) {
     options.logFile = DefaultLogFile();
   }
 
-  kovo::terminal::CTerminalWindow window(options);
-  window.show();
-  window.Start();
-  if (!line.demoDir.empty()) {
-    auto* demo = new kovo::terminal::CTerminalDemo(window, line.demoDir);
-    demo->Start();
+  int code = 0;
+  {
+    kovo::terminal::CTerminalWindow window(options);
+    window.show();
+    window.Start();
+    if (!line.demoDir.empty()) {
+      auto* demo = new kovo::terminal::CTerminalDemo(window, line.demoDir);
+      demo->Start();
+    }
+    code = app.exec();
   }
-  return app.exec();
+  // The demo shows that a second start finds the layout the first one left.
+  if (!line.demoDir.empty() && code == kovo::terminal::CTerminalDemo::kRestartCode) {
+    kovo::terminal::CTerminalWindow window(options);
+    window.show();
+    window.Start();
+    auto* demo = new kovo::terminal::CTerminalDemo(window, line.demoDir);
+    demo->StartAfterRestart();
+    code = app.exec();
+  }
+  return code;
 }

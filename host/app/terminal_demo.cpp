@@ -9,9 +9,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTableWidget>
@@ -35,6 +37,25 @@ constexpr int kPopupPollMs = 20;
 constexpr int kPopupTimeoutMs = 30000;
 // Bars come over loopback; a live bar waits for the next tick (one a second).
 constexpr int kChartTimeoutMs = 15000;
+// A category with no scrips at the moment (no losers in a rising market)
+// still gets its picture after this long.
+constexpr int kMoversWaitMs = 6000;
+constexpr const char* kMoversPaneId = "ZintMarketMovers";
+
+struct MoversShot {
+  const char* button;
+  const char* file;
+};
+constexpr MoversShot kMoversShots[] = {
+    {"Volume Leaders", "21-movers-volume-leaders.png"},
+    {"Value Leaders", "22-movers-value-leaders.png"},
+    {"% Gainers", "23-movers-gainers.png"},
+    {"% Losers", "24-movers-losers.png"},
+};
+
+QTableView* MoversTable(QDockWidget* dock) {
+  return dock ? dock->findChild<QTableView*>() : nullptr;
+}
 
 }  // namespace
 
@@ -299,7 +320,7 @@ void CTerminalDemo::ShowCharts() {
           ChartTour([this] {
             FiveMinuteChart([this] {
               ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
-                        [this] { Finish(0); });
+                        [this] { ShowMovers(); });
             });
           });
         });
@@ -490,10 +511,164 @@ void CTerminalDemo::FiveMinuteChart(std::function<void()> next) {
       });
 }
 
+void CTerminalDemo::ShowMovers() {
+  QAction* action = m_window.PluginAction("Market Movers");
+  auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+  if (!action || !dock) {
+    std::fprintf(stderr, "demo: the plug-in has no market movers pane\n");
+    Finish(1);
+    return;
+  }
+  std::printf("Triggering \"Market Movers\"\n");
+  action->trigger();
+  // The charts had the width; the movers take it now.
+  m_window.resizeDocks({dock}, {m_window.width() * 2 / 5}, Qt::Horizontal);
+  dock->raise();
+  MoversCategory(0);
+}
+
+void CTerminalDemo::MoversCategory(size_t index) {
+  if (index >= std::size(kMoversShots)) {
+    AddMoverToMarketWatch([this] { FloatMoversAndRestart(); });
+    return;
+  }
+  auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+  QPushButton* button = nullptr;
+  for (QPushButton* b : dock->findChildren<QPushButton*>()) {
+    if (b->text() == QLatin1String(kMoversShots[index].button)) button = b;
+  }
+  QTableView* table = MoversTable(dock);
+  if (!button || !table) {
+    std::fprintf(stderr, "demo: the movers pane has no \"%s\"\n", kMoversShots[index].button);
+    Finish(1);
+    return;
+  }
+  std::printf("Market movers: %s\n", kMoversShots[index].button);
+  button->click();
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  Poll(
+      "market movers rows", kMoversWaitMs + 2000,
+      [table, clock] { return table->model()->rowCount() > 0 || clock->elapsed() > kMoversWaitMs; },
+      [this, index, dock, table] {
+        if (table->model()->rowCount() == 0)
+          std::printf("demo: note: no %s at the moment\n", kMoversShots[index].button);
+        After(400, [this, index, dock] {
+          Save(*dock, kMoversShots[index].file);
+          MoversCategory(index + 1);
+        });
+      });
+}
+
+void CTerminalDemo::AddMoverToMarketWatch(std::function<void()> next) {
+  auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+  QTableView* table = MoversTable(dock);
+  if (!table || table->model()->rowCount() == 0) {
+    next();
+    return;
+  }
+  // The last row is least likely to be on the market watch already.
+  const int row = table->model()->rowCount() - 1;
+  table->selectRow(row);
+  const QRect cell = table->visualRect(table->model()->index(row, 1));
+  QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(),
+                          table->viewport()->mapToGlobal(cell.center()));
+  QApplication::sendEvent(table->viewport(), &event);
+  After(300, [this, next = std::move(next)] {
+    const int before = m_window.MarketWatchTable()->rowCount();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* menu = qobject_cast<QMenu*>(widget);
+      if (!menu || !menu->isVisible()) continue;
+      for (QAction* action : menu->actions()) {
+        if (action->text() != QLatin1String("Add To MarketWatch")) continue;
+        Save(*menu, "25-movers-menu.png");
+        std::printf("Market movers: Add To MarketWatch\n");
+        action->trigger();
+        menu->hide();
+      }
+    }
+    After(500, [this, before, next] {
+      if (m_window.MarketWatchTable()->rowCount() <= before)
+        std::printf("demo: note: the market watch did not grow\n");
+      m_window.RefreshLog();
+      Save(m_window, "26-terminal-with-movers.png");
+      next();
+    });
+  });
+}
+
+void CTerminalDemo::FloatMoversAndRestart() {
+  auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+  if (!dock) {
+    Finish(1);
+    return;
+  }
+  std::printf("Floating the market movers pane, then restarting\n");
+  dock->setFloating(true);
+  dock->setGeometry(m_window.x() + 220, m_window.y() + 160, 520, 420);
+  dock->show();
+  After(500, [this] {
+    SaveScreen("27-movers-floating-before-restart.png");
+    Finish(kRestartCode);
+  });
+}
+
+void CTerminalDemo::StartAfterRestart() {
+  std::printf("Demo restarted\n");
+  std::fflush(stdout);
+  m_popupGaveUp = true;  // the pop-up had its picture in the first run
+  Poll(
+      "the restarted terminal with its movers pane floating", kReadyTimeoutMs,
+      [this] {
+        auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+        return m_window.SessionReady() && dock && dock->isFloating() && dock->isVisible();
+      },
+      [this] {
+        After(800, [this] {
+          m_window.RefreshLog();
+          SaveScreen("28-restart-movers-restored-floating.png");
+          Finish(0);
+        });
+      });
+}
+
+void CTerminalDemo::SaveScreen(const std::string& file) {
+  QRect area = m_window.frameGeometry();
+  std::vector<QWidget*> floating;
+  for (QDockWidget* dock : m_window.findChildren<QDockWidget*>()) {
+    if (!dock->isFloating() || !dock->isVisible()) continue;
+    floating.push_back(dock);
+    area = area.united(dock->frameGeometry());
+  }
+  QPixmap picture(area.size());
+  picture.fill(QColor(60, 60, 70));
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(m_window.frameGeometry().topLeft() - area.topLeft(), m_window.grab());
+    for (QWidget* dock : floating) {
+      const QPoint at = dock->frameGeometry().topLeft() - area.topLeft();
+      painter.fillRect(QRect(at, dock->frameGeometry().size()), QColor(40, 40, 40));
+      painter.drawPixmap(dock->geometry().topLeft() - area.topLeft(), dock->grab());
+    }
+  }
+  const std::filesystem::path path = m_dir / file;
+  if (picture.save(QString::fromStdString(path.string()))) {
+    ++m_saved;
+    std::printf("Saved %s\n", path.string().c_str());
+  } else {
+    std::fprintf(stderr, "demo: could not save %s\n", path.string().c_str());
+  }
+}
+
 void CTerminalDemo::Finish(int code) {
   if (!m_popupSaved && !m_popupGaveUp)
     std::printf("demo: note: no pop-up came out before the end; 04-popup.png not saved\n");
   m_window.close();  // ends the plug-in and the session
+  if (code == kRestartCode) {
+    std::fflush(stdout);
+    QCoreApplication::exit(code);
+    return;
+  }
   std::printf("Log: %s\n", (m_dir / "terminal.log").string().c_str());
   std::fflush(stdout);
   QCoreApplication::exit(code);

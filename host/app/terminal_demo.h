@@ -16,8 +16,13 @@ namespace kovo::terminal {
 // screenshots into a folder. Driven by timers; the event loop keeps running.
 class CTerminalDemo final : public QObject {
  public:
+  // The exit code with which the first run asks main for a second window.
+  static constexpr int kRestartCode = 100;
+
   CTerminalDemo(CTerminalWindow& window, std::filesystem::path dir);
   void Start();
+  // The second run: the terminal again, with the layout the first one left.
+  void StartAfterRestart();
 
  private:
   // Calls step every interval until it returns true, or fails after timeoutMs.
@@ -49,6 +54,14 @@ class CTerminalDemo final : public QObject {
                  std::function<void()> next);
   // The chart pane of that kind that has bars; nullptr when there is none yet.
   QWidget* ChartPane(bool historical) const;
+  // Fills the market movers pane with each category in turn, adds a row to
+  // the market watch, floats the pane and asks for the restart.
+  void ShowMovers();
+  void MoversCategory(size_t index);
+  void AddMoverToMarketWatch(std::function<void()> next);
+  void FloatMoversAndRestart();
+  // The window and the floating panes as they lie on the screen, in one picture.
+  void SaveScreen(const std::string& file);
   bool Logged(const std::string& text) const;
   void Finish(int code);
 
