@@ -41,6 +41,7 @@ constexpr int kChartTimeoutMs = 15000;
 // still gets its picture after this long.
 constexpr int kMoversWaitMs = 6000;
 constexpr const char* kMoversPaneId = "ZintMarketMovers";
+constexpr int kCaptionHeight = 22;
 
 struct MoversShot {
   const char* button;
@@ -521,8 +522,9 @@ void CTerminalDemo::ShowMovers() {
   }
   std::printf("Triggering \"Market Movers\"\n");
   action->trigger();
-  // The charts had the width; the movers take it now.
+  // The charts had the width; the movers take it now, and most of the height.
   m_window.resizeDocks({dock}, {m_window.width() * 2 / 5}, Qt::Horizontal);
+  m_window.resizeDocks({dock}, {m_window.height() * 3 / 5}, Qt::Vertical);
   dock->raise();
   MoversCategory(0);
 }
@@ -588,8 +590,14 @@ void CTerminalDemo::AddMoverToMarketWatch(std::function<void()> next) {
       }
     }
     After(500, [this, before, next] {
-      if (m_window.MarketWatchTable()->rowCount() <= before)
+      QTableWidget* watch = m_window.MarketWatchTable();
+      if (watch->rowCount() <= before) {
         std::printf("demo: note: the market watch did not grow\n");
+      } else {
+        // The new row is the last one: bring it into view.
+        m_window.SelectMarketWatchRow(watch->rowCount() - 1);
+        watch->scrollToBottom();
+      }
       m_window.RefreshLog();
       Save(m_window, "26-terminal-with-movers.png");
       next();
@@ -624,11 +632,26 @@ void CTerminalDemo::StartAfterRestart() {
         return m_window.SessionReady() && dock && dock->isFloating() && dock->isVisible();
       },
       [this] {
-        After(800, [this] {
-          m_window.RefreshLog();
-          SaveScreen("28-restart-movers-restored-floating.png");
-          Finish(0);
-        });
+        // Filled again from the back end, to show it is the live pane.
+        auto* dock = m_window.findChild<QDockWidget*>(QString::fromLatin1(kMoversPaneId));
+        QTableView* table = MoversTable(dock);
+        for (QPushButton* b : dock->findChildren<QPushButton*>()) {
+          if (b->text() == QLatin1String(kMoversShots[0].button)) b->click();
+        }
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        Poll(
+            "the restored pane's rows", kMoversWaitMs + 2000,
+            [table, clock] {
+              return (table && table->model()->rowCount() > 0) || clock->elapsed() > kMoversWaitMs;
+            },
+            [this] {
+              After(500, [this] {
+                m_window.RefreshLog();
+                SaveScreen("28-restart-movers-restored-floating.png");
+                Finish(0);
+              });
+            });
       });
 }
 
@@ -638,7 +661,7 @@ void CTerminalDemo::SaveScreen(const std::string& file) {
   for (QDockWidget* dock : m_window.findChildren<QDockWidget*>()) {
     if (!dock->isFloating() || !dock->isVisible()) continue;
     floating.push_back(dock);
-    area = area.united(dock->frameGeometry());
+    area = area.united(dock->geometry().adjusted(-1, -kCaptionHeight, 1, 1));
   }
   QPixmap picture(area.size());
   picture.fill(QColor(60, 60, 70));
@@ -646,9 +669,15 @@ void CTerminalDemo::SaveScreen(const std::string& file) {
     QPainter painter(&picture);
     painter.drawPixmap(m_window.frameGeometry().topLeft() - area.topLeft(), m_window.grab());
     for (QWidget* dock : floating) {
-      const QPoint at = dock->frameGeometry().topLeft() - area.topLeft();
-      painter.fillRect(QRect(at, dock->frameGeometry().size()), QColor(40, 40, 40));
-      painter.drawPixmap(dock->geometry().topLeft() - area.topLeft(), dock->grab());
+      // Without a window manager a floating pane has no caption: draw one.
+      const QRect at = dock->geometry().translated(-area.topLeft());
+      const QRect caption(at.left(), at.top() - kCaptionHeight, at.width(), kCaptionHeight);
+      painter.fillRect(caption.adjusted(-1, 0, 1, 0), QColor(45, 70, 120));
+      painter.setPen(Qt::white);
+      painter.drawText(caption.adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                       dock->windowTitle());
+      painter.fillRect(at.adjusted(-1, 0, 1, 1), QColor(45, 70, 120));
+      painter.drawPixmap(at.topLeft(), dock->grab());
     }
   }
   const std::filesystem::path path = m_dir / file;

@@ -16,6 +16,7 @@ constexpr int32_t MNM_MOVERS_EXCHANGE = 59051;
 constexpr int32_t MNM_MOVERS_VALUE = 59101;
 constexpr size_t kValueTextCap = 64;
 constexpr size_t kDisplayNameCap = 16;
+constexpr int kFitContentAndHeader = 0;  // any mode but the three menu commands
 constexpr const char* kPendingText = "Previous Market Movers request is pending..";
 constexpr const char* kNotLoggedIn = "Zint user not logged in ";
 constexpr const char* kStartFailed = "wmp_start_msg failed while sending olrik picks request";
@@ -257,7 +258,8 @@ void CMarketScannerLogic::OnReply(const wmp_msg* message) {
       }
     }
   }
-  m_list.FitColumns(kCmdFitToData);
+  // Content and header both: a three-letter exchange must not cut "Exchange".
+  m_list.FitColumns(kFitContentAndHeader);
   m_pending = false;
   Changed();
 }

@@ -67,27 +67,34 @@ QtMarketScannerView::QtMarketScannerView(CMarketScannerLogic& scanner, bool pane
 
   auto* layout = new QVBoxLayout(window);
   layout->setContentsMargins(4, 4, 4, 4);
+  // Two rows, so the strip fits a pane of a third of the screen.
   m_strip = new QWidget(window);
-  auto* strip = new QHBoxLayout(m_strip);
-  strip->setContentsMargins(0, 0, 0, 0);
+  auto* rows = new QVBoxLayout(m_strip);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(2);
+  auto* first = new QHBoxLayout;
+  auto* second = new QHBoxLayout;
+  rows->addLayout(first);
+  rows->addLayout(second);
   m_exchange = new QComboBox(m_strip);
-  strip->addWidget(m_exchange);
-  strip->addWidget(BlueLabel(QStringLiteral("Scrips"), m_strip));
+  first->addWidget(m_exchange);
+  first->addWidget(BlueLabel(QStringLiteral("Scrips"), m_strip));
   m_count = new QLineEdit(m_strip);
   m_count->setValidator(
       new QRegularExpressionValidator(QRegularExpression("^[0-9]{0,4}$"), m_count));
   m_count->setFixedWidth(44);
-  strip->addWidget(m_count);
-  strip->addWidget(BlueLabel(QStringLiteral(">"), m_strip));
-  m_lower = new QtPriceEdit(m_strip);
-  strip->addWidget(m_lower);
-  strip->addWidget(BlueLabel(QStringLiteral("<"), m_strip));
-  m_upper = new QtPriceEdit(m_strip);
-  strip->addWidget(m_upper);
+  first->addWidget(m_count);
   m_autoRefresh = new QCheckBox(m_strip);
   m_autoRefresh->setStyleSheet(QStringLiteral("background: white;"));
-  strip->addWidget(m_autoRefresh);
-  strip->addStretch();
+  first->addWidget(m_autoRefresh);
+  first->addStretch();
+  second->addWidget(BlueLabel(QStringLiteral(">"), m_strip));
+  m_lower = new QtPriceEdit(m_strip);
+  second->addWidget(m_lower);
+  second->addWidget(BlueLabel(QStringLiteral("<"), m_strip));
+  m_upper = new QtPriceEdit(m_strip);
+  second->addWidget(m_upper);
+  second->addStretch();
   layout->addWidget(m_strip);
 
   m_list = new QtListView(scanner.List(), window);
