@@ -64,6 +64,10 @@ CMarketScannerLogic::CMarketScannerLogic(CControlBlock& cb, sScannerIds ids, std
 }
 
 CMarketScannerLogic::~CMarketScannerLogic() {
+  // The view reads the list while it closes: it goes first, and the list
+  // calls it no more.
+  m_list.SetNotify({});
+  m_view.reset();
   StopTimer();
   ClearRows();
   if (m_control && m_cb.Host().destroyRxControl) m_cb.Host().destroyRxControl(m_control);

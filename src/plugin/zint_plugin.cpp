@@ -532,7 +532,7 @@ void CZintPlugin::ScripAdded(int32_t count, const std::vector<std::string>& fiel
 }
 
 void CZintPlugin::ScripDetailsNotify(std::string_view context, const sScripDetails& details) {
-  // Answers belong to the market movers windows, which are not part of this version.
+  // No window of this version asks the host for scrip details with a context.
   (void)context, (void)details;
 }
 
