@@ -36,6 +36,24 @@ QLabel* BlueLabel(const QString& text, QWidget* parent) {
 
 constexpr double kPriceStep = 0.05;
 
+// Tells the logic when its window is closed, so the refresh timer stops.
+class CloseWatcher final : public QObject {
+ public:
+  CloseWatcher(QWidget* window, CMarketScannerLogic& scanner)
+      : QObject(window), m_scanner(scanner) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close && watched == parent()) m_scanner.OnClose();
+    return false;
+  }
+
+ private:
+  CMarketScannerLogic& m_scanner;
+};
+
 }  // namespace
 
 QtPriceEdit::QtPriceEdit(QWidget* parent) : QLineEdit(parent) {
@@ -64,6 +82,7 @@ QtMarketScannerView::QtMarketScannerView(CMarketScannerLogic& scanner, bool pane
   window->setPalette(palette);
   window->setMinimumSize(360, 200);
   window->resize(460, 420);
+  new CloseWatcher(window, scanner);
 
   auto* layout = new QVBoxLayout(window);
   layout->setContentsMargins(4, 4, 4, 4);

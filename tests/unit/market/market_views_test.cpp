@@ -97,6 +97,12 @@ TEST_F(MarketViews, ControlsReachTheLogicAndTheViewShowsItsState) {
   EXPECT_FALSE(view->ConfigurationStrip()->isVisible());
   emit view->ListView()->doubleClicked(model->index(0, 0));
   EXPECT_TRUE(view->ConfigurationStrip()->isVisible());
+
+  // Closing the window stops the refresh.
+  ASSERT_GT(dialog.RefreshPeriodMs(), 0);
+  view->Widget()->close();
+  EXPECT_EQ(dialog.RefreshPeriodMs(), 0);
+  EXPECT_FALSE(view->Widget()->isVisible());
 }
 
 }  // namespace
