@@ -286,9 +286,10 @@ TEST_F(ChartView, TheHolderFrameShowsTheIndicatorListBesideTheChart) {
   ASSERT_EQ(frame->Panes().count(w.PaneId()), 1u);
   EXPECT_EQ(frame->Panes().at(w.PaneId()).title, "Intraday Chart");
   frame->SetFloating(w.PaneId(), true);
+  const std::string paneId = w.PaneId();  // the window goes with the close
   // The first step of the plug-in's exit; the frame itself goes with the exit.
   cb->CloseChartViews();
-  EXPECT_EQ(frame->Panes().count(w.PaneId()), 0u) << "the chart pane left the frame";
+  EXPECT_EQ(frame->Panes().count(paneId), 0u) << "the chart pane left the frame";
   plugin->Exit();
 }
 
