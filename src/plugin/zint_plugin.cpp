@@ -221,6 +221,7 @@ void CZintPlugin::LaunchSession() {
   // The peer data (with the auto-placement list) follows the login's product
   // tree; a session the host logged in without a login holds its orders for
   // the user until then.
+
   // The panes come once per login: a new login makes a new control block.
   if (!m_launcher) m_launcher = std::make_unique<CSessionLauncher>(cb, DefaultPaneRegistry());
   if (!m_launcher->PanesCreated()) m_launcher->Launch(false);
