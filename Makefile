@@ -16,11 +16,11 @@ run: bootstrap
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target kovo-terminal KovoZint kovo_demo_strategy
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  ./build/release/host/app/kovo-terminal --strategy $(STRATEGY); \
+	  ./build/release/host/app/kovo-terminal --auto-login demo --strategy $(STRATEGY); \
 	else \
 	  d=$$(mktemp -d); echo "No display: running the demo offscreen into $$d"; \
 	  QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$$d/data" \
-	    ./build/release/host/app/kovo-terminal --strategy $(STRATEGY) --demo "$$d"; \
+	    ./build/release/host/app/kovo-terminal --auto-login demo --strategy $(STRATEGY) --demo "$$d"; \
 	fi
 
 # Debug build with every test, every target of the release build (so a

@@ -314,7 +314,7 @@ void CTerminalDemo::ShowCharts() {
       [this] { return Logged("user logged in successfully"); },
       [this] {
         // Charts are for a launched session; a logged-in user is launched at once.
-        if (m_window.Plugin().launchOnStart) {
+        if (m_window.AutoLoginId().empty() && m_window.Plugin().launchOnStart) {
           m_window.Plugin().launchOnStart("demo", m_window.Core().Config().userId.c_str());
         }
         ShowChart("Zint Chart", false, "10-intraday-chart.png", [this] {

@@ -24,7 +24,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -104,12 +106,35 @@ CTerminalWindow::CTerminalWindow(TerminalOptions options, QWidget* parent)
   config.switchedOff = m_options.switchedOff;
   config.logFile = m_options.logFile;
   if (!m_options.pluginPath.empty()) config.hostFolder = m_options.pluginPath.parent_path();
+  {
+    // An installation has its plug-ins' folder beside the program; the
+    // plug-in keeps its own settings there.
+    std::error_code error;
+    const char* named = std::getenv("KOVOZINT_HOST_FOLDER");
+    const std::filesystem::path folder =
+        named && *named ? std::filesystem::path(named)
+                        : std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    if (!error) std::filesystem::create_directories(folder / "kovo plugins", error);
+  }
   m_core = std::make_unique<host::CHostCore>(std::move(config), m_ui, m_hostUi);
   host::InstallHost(m_core.get());
   m_session = std::make_unique<host::CHostSession>(
       m_ui, host::SessionHooks{[this](const std::string& line) { Log(line); },
                                [this](std::vector<sScripDetails> s) { OnScrips(std::move(s)); },
                                [this] { OnReady(); }});
+  // A strategy trades for a logged-in user: with an automatic login it starts
+  // once the plug-in holds the user's peer data (the auto-placement list),
+  // after the plug-in has taken the reply.
+  m_session->SetTrafficHook([this](host::SessionTraffic kind, const wmp_msg* message) {
+    wmp_value name{};
+    if (kind != host::SessionTraffic::kReply || m_options.autoLogin.empty() ||
+        !wmp_get_data(message, 32767, 0, &name, nullptr) ||
+        std::string_view(static_cast<const char*>(name.data), name.length) !=
+            "xr_get_user_peer_data")
+      return;
+    QMetaObject::invokeMethod(
+        this, [this] { StartStrategy(); }, Qt::QueuedConnection);
+  });
   m_hostUi.SetParent(this);
   BuildUi();
   // Scrips a plug-in adds show at once; an adder on another thread waits for the window's turn.
@@ -340,7 +365,12 @@ void CTerminalWindow::OnReady() {
   const uint32_t message = m_core->RegisterWindowMessage(kEngineCreationDoneMessage);
   const int32_t windows = m_core->BroadcastMessage(message, 0, 0);
   Log("Engine creation done sent to " + std::to_string(windows) + " window(s)");
-  StartStrategy();
+  if (m_options.autoLogin.empty()) {
+    // Without a login its orders wait in the orders window for the user.
+    StartStrategy();
+  } else if (!m_options.strategyPath.empty()) {
+    Log("Strategy starts once the automatic login has the user's peer data");
+  }
 }
 
 void CTerminalWindow::StartStrategy() {

@@ -64,6 +64,7 @@ class CTerminalWindow final : public QMainWindow {
   host::CHostCore& Core() { return *m_core; }
   host::CHostSession& Session() { return *m_session; }
   CPluginLibrary& Plugin() { return m_plugin; }
+  const std::string& AutoLoginId() const { return m_options.autoLogin; }
   gui::QtUiThread& UiThread() { return m_ui; }
   uint16_t BackendPort() const { return m_port; }
 

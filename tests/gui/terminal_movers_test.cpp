@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fakes/temp_dir.h"
 #include "host/app/terminal_window.h"
@@ -57,11 +58,12 @@ class TerminalMovers : public ::testing::Test {
     ::unsetenv("XDG_DATA_HOME");
   }
 
-  void StartTerminal() {
+  void StartTerminal(const std::function<void(terminal::TerminalOptions&)>& adjust = {}) {
     terminal::TerminalOptions options;
     options.pluginPath = KOVOZINT_LIBRARY;
     options.backendStepMilliseconds = 50;
     options.autoAnswer = true;
+    if (adjust) adjust(options);
     window = std::make_unique<CTerminalWindow>(options);
     window->show();
     window->Start();
@@ -94,9 +96,30 @@ class TerminalMovers : public ::testing::Test {
     return Table()->model()->rowCount();
   }
 
+  // Position of the first log line holding text; -1 when there is none.
+  long LogIndex(const std::string& text) const {
+    const std::vector<std::string> lines = window->Core().LogLines();
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find(text) != std::string::npos) return static_cast<long>(i);
+    return -1;
+  }
+
   TempDir dir;
   std::unique_ptr<CTerminalWindow> window;
 };
+
+// With an automatic login the strategy waits for the user's peer data, so
+// its first orders are placed, not held for want of the auto-placement list.
+TEST_F(TerminalMovers, WithAnAutomaticLoginTheStrategyStartsOnceThePeerDataIsIn) {
+  StartTerminal([&](terminal::TerminalOptions& options) {
+    options.autoLogin = "trader7";
+    options.strategyPath = dir / "no-such-strategy.so";
+  });
+  ASSERT_TRUE(WaitFor([&] { return LogIndex("Strategy not loaded") >= 0; }));
+  EXPECT_GE(LogIndex("Strategy starts once the automatic login has the user's peer data"), 0);
+  ASSERT_GE(LogIndex("peer data request sent"), 0);
+  EXPECT_GT(LogIndex("Strategy not loaded"), LogIndex("peer data request sent"));
+}
 
 TEST_F(TerminalMovers, EachCategoryFillsFromTheBackEndAndARowJoinsTheMarketWatch) {
   StartTerminal();
