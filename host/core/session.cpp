@@ -246,8 +246,13 @@ int32_t CHostSession::Send(Control& control, void* context, wmp_builder* builder
 
 std::function<void(const wmp_msg*)> CHostSession::LogFailure(std::string what) const {
   return [this, what = std::move(what)](const wmp_msg* reply) {
+    // Only a non-empty last error value is a refusal; an empty one closes a
+    // reply that went well.
+    const int32_t count = wmp_get_field(reply, wire::kErrorText, nullptr, nullptr);
     wmp_value v{};
-    if (!wmp_get_data(reply, wire::kErrorText, 0, &v, nullptr) || v.length == 0) return;
+    if (count <= 0 || !wmp_get_data(reply, wire::kErrorText, count - 1, &v, nullptr) ||
+        v.length == 0)
+      return;
     Log(what + " refused by the back end: " +
         std::string(static_cast<const char*>(v.data), static_cast<size_t>(v.length)));
   };

@@ -549,7 +549,7 @@ void CVWapStore::OnReply(const wmp_msg* message, void* context) {
   CFChartView* window = static_cast<CFChartView*>(context);
   if (!IsOpenWindow(window)) window = nullptr;
   const std::string name = Text(message, MNM_REPLY_REQUEST);
-  if (FieldCount(message, MNM_ERROR_TEXT) > 0) {
+  if (ClosesReply(message)) {
     OnClosing(name, message, window);
   } else {
     OnRow(name, message, window);
@@ -630,8 +630,8 @@ void CVWapStore::OnClosing(const std::string& name, const wmp_msg* message, CFCh
   const std::string echoed = Text(message, MNM_USER_MSG);
   const bool daily = name == kDailyBarsRequest || name == kQuoteRequest;
   const std::string key = daily ? PlainKey(echoed) : echoed;
-  const std::string error = Text(message, MNM_ERROR_TEXT);
-  if (!error.empty()) {
+  std::string error;
+  if (ReplyFailed(message, &error)) {
     m_cb.Report(Format("%s request failed , %s", name.c_str(), error.c_str()), kReportError);
   }
   if (daily && IsHistoricalKey(key)) {

@@ -273,11 +273,8 @@ void CControlBlock::DispatchBroadcast(const wmp_msg* message) {
 }
 
 bool CControlBlock::ReportFailedReply(std::string_view requestName, const wmp_msg* message) const {
-  const int32_t count = FieldCount(message, MNM_ERROR_TEXT);
-  if (count <= 0) return false;
   std::string error;
-  int status = 0;
-  ReadText(message, MNM_ERROR_TEXT, count - 1, error, status);
+  if (!ReplyFailed(message, &error)) return false;
   const std::string name(requestName);
   Report(Format("%s request failed , %s", name.c_str(), error.c_str()), kReportError);
   return true;

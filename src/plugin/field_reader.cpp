@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/number.h"
+#include "plugin/mnm_fields.h"
 
 namespace kovo {
 namespace {
@@ -64,6 +65,19 @@ int ReadPrice(const wmp_msg* message, int32_t field, int32_t index, double& valu
 
 int32_t FieldCount(const wmp_msg* message, int32_t field) {
   return wmp_get_field(message, field, nullptr, nullptr);
+}
+
+bool ReplyFailed(const wmp_msg* message, std::string* errorText) {
+  const int32_t count = FieldCount(message, MNM_ERROR_TEXT);
+  std::string text;
+  int status = 0;
+  if (count > 0) ReadText(message, MNM_ERROR_TEXT, count - 1, text, status);
+  if (errorText) *errorText = text;
+  return !text.empty();
+}
+
+bool ClosesReply(const wmp_msg* message) {
+  return FieldCount(message, MNM_ERROR_TEXT) > 0;
 }
 
 }  // namespace kovo

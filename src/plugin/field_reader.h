@@ -27,4 +27,13 @@ int ReadPrice(const wmp_msg* message, int32_t field, int32_t index, double& valu
 // Number of values of a field, 0 when absent.
 int32_t FieldCount(const wmp_msg* message, int32_t field);
 
+// The one rule for judging a reply: it failed when its error field's last
+// value is non-empty (that value is then the error text). An empty last value
+// closes a multi-message reply that went well; no error field at all is an
+// ordinary record or single-message reply.
+bool ReplyFailed(const wmp_msg* message, std::string* errorText = nullptr);
+// True when the message carries the error field at all: the last message of
+// a multi-message reply, whether it went well or not.
+bool ClosesReply(const wmp_msg* message);
+
 }  // namespace kovo

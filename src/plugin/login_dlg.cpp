@@ -272,7 +272,7 @@ void CLoginDlg::TakeUser(const std::string& userId, const wmp_msg* message) {
 
 void CLoginDlg::OnReply(const wmp_msg* message) {
   const std::string name = Text(message, MNM_REPLY_REQUEST);
-  if (FieldCount(message, MNM_ERROR_TEXT) > 0) return Failed(name, message);
+  if (ReplyFailed(message)) return Failed(name, message);
   sSessionState& session = m_cb.session;
   if (name == "get_io_device_remote_info") {
     session.preloginValue = Text(message, kPreloginField);

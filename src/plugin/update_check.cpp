@@ -87,10 +87,7 @@ void CZintPlugin::OnUpdateReply(const wmp_msg* message) {
   CControlBlock& cb = *m_controlBlock;
   const bool manual = manualUpdateCheck;
   manualUpdateCheck = false;
-  if (FieldCount(message, MNM_ERROR_TEXT) > 0) {
-    cb.ReportFailedReply("zint_check_updates", message);
-    return;
-  }
+  if (cb.ReportFailedReply("zint_check_updates", message)) return;
   if (FieldCount(message, MNM_MESSAGE_TEXT) < 1) return;
   CUpdatesDlg& dialog = *cb.updatesDlg;
   dialog.message = Text(message, MNM_MESSAGE_TEXT, 0);

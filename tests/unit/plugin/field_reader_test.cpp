@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "fakes/wmp_helpers.h"
 #include "plugin/mnm_fields.h"
@@ -56,6 +57,37 @@ TEST(FieldReader, ReadsEachTypeAndReportsMissingFieldsWithStatusSeven) {
 
   EXPECT_EQ(FieldCount(m.get(), 52), 1);
   EXPECT_EQ(FieldCount(m.get(), 9999), 0);
+}
+
+TEST(FieldReader, OnlyANonEmptyLastErrorValueMakesAReplyFailed) {
+  struct Case {
+    std::vector<Field> fields;
+    bool failed;
+    bool closes;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {{{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_USER, "a record"}}, false, false, ""},
+      // The empty last value that closes a good multi-message reply.
+      {{{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, ""}}, false, true, ""},
+      {{{MNM_REPLY_REQUEST, "xr_login"}, {MNM_ERROR_TEXT, "bad password"}},
+       true,
+       true,
+       "bad password"},
+      // Only the last value counts, in either direction.
+      {{{MNM_ERROR_TEXT, "first"}, {MNM_ERROR_TEXT, "second"}}, true, true, "second"},
+      {{{MNM_ERROR_TEXT, ""}, {MNM_ERROR_TEXT, "late"}}, true, true, "late"},
+      {{{MNM_ERROR_TEXT, "early"}, {MNM_ERROR_TEXT, ""}}, false, true, ""},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const MsgPtr m = MakeMessage(cases[i].fields);
+    std::string text = "stale";
+    EXPECT_EQ(ReplyFailed(m.get(), &text), cases[i].failed) << "case " << i;
+    EXPECT_EQ(text, cases[i].text) << "case " << i;
+    EXPECT_EQ(ReplyFailed(m.get()), cases[i].failed) << "case " << i << " without text";
+    EXPECT_EQ(ClosesReply(m.get()), cases[i].closes) << "case " << i;
+  }
+  EXPECT_FALSE(ReplyFailed(nullptr)) << "nothing to judge is no failure";
 }
 
 TEST(FieldReader, NumbersAreReadFromTheirFirstCharactersOnly) {

@@ -259,6 +259,12 @@ TEST_F(ZintPlugin, RequestsAreBuiltInOrderAndRepliesDispatchedByName) {
       {{MNM_REPLY_REQUEST, "xr_other"}, {MNM_ERROR_TEXT, "first"}, {MNM_ERROR_TEXT, "second"}});
   n.onReply(n.self, nullptr, failed.get(), 0);
   EXPECT_TRUE(Logged("KovoZint Error : xr_other request failed , second"));
+  // The empty error value closing a good multi-message reply is no failure.
+  const size_t logged = Log().size();
+  const auto closing = test::MakeMessage({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, ""}});
+  n.onReply(n.self, nullptr, closing.get(), 0);
+  EXPECT_EQ(Log().size(), logged);
+  EXPECT_TRUE(Boxes().empty());
 
   cb.stoppingCount = 1;
   n.onReply(n.self, &context, reply.get(), 0);
