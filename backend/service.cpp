@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "backend/market_movers.h"
+#include "backend/market_messages.h"
 #include "backend/protocol.h"
 #include "base/number.h"
 #include "base/text.h"
@@ -116,6 +117,12 @@ void CClientSession::Dispatch(const connectkovo::Message& request, std::string_v
     return OrderRequestReply(request, name, now);
   if (name == "kovo_tick_burst") return BurstReply(request, name);
   if (name.starts_with("kms_request_")) return MoversReply(request, name, now);
+  if (name == "get_message_type") {
+    // One message: the types, no closing error field.
+    StartReply(name);
+    for (const std::string& type : MarketMessageTypes()) m_writer.Add(kMessageTypeField, type);
+    return Finish(true);
+  }
   if (name == "get_io_device_remote_info") {
     StartReply(name);
     m_writer.Add(30105, m_peerAddress);
@@ -589,6 +596,11 @@ void CClientSession::OnClock(int64_t now) {
                  {wire::kOpenInterest, std::to_string(m_market.prices.OpenInterestAt(*s, now))}});
       }
     }
+    // Market messages only ever match watches naming no scrip.
+    if (!m_unkeyed.empty())
+      for (const MessageFields& message :
+           MarketMessagesAt(m_market.scrips, m_market.prices, m_config.seed, now))
+        Publish(message);
     m_lastSecond = now;
   }
   m_lastMinute = minute;

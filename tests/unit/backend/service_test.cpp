@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "backend/market_messages.h"
 #include "backend/protocol.h"
 #include "base/number.h"
 #include "fakes/recording_notifier.h"
@@ -425,6 +427,88 @@ TEST_F(Service, MoversRankTheSegmentByEachMeasureWithinThePriceRange) {
   EXPECT_FALSE(ask({{0, "kms_request_nse_cm"}, {20003, "32"}, {53064, "=="}, {53063, "0"}})
                    .Text(wire::kErrorText)
                    .empty());
+}
+
+}  // namespace
+}  // namespace kovo::test
+
+namespace kovo::test {
+namespace {
+
+TEST_F(Service, MarketMessagesAreTypedNamedAndSentToTheirWatchesOnly) {
+  auto s = Session();
+  ASSERT_TRUE(s->OnFrame(Request({{0, "get_message_type"}, {54247, "U1"}}), kNow));
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_FALSE(out[0].Has(wire::kErrorText)) << "a single-message reply carries no error field";
+  std::vector<std::string> types;
+  for (size_t i = 0; i < out[0].Count(53065); ++i) types.push_back(out[0].Text(53065, i));
+  EXPECT_EQ(types, backend::MarketMessageTypes());
+  ASSERT_GE(types.size(), 4u);
+  // Clients filter by prefix: no type may begin another.
+  for (const auto& a : types) {
+    for (const auto& b : types) {
+      if (a != b) {
+        EXPECT_NE(b.rfind(a, 0), 0u) << a << " begins " << b;
+      }
+    }
+  }
+
+  // The same seed and second give the same messages; over a few minutes
+  // every type turns up and the rate stays modest.
+  std::map<std::string, int> seen;
+  size_t total = 0;
+  for (int64_t t = kNow; t < kNow + 600; ++t) {
+    const auto now = backend::MarketMessagesAt(market.scrips, market.prices, 1, t);
+    EXPECT_EQ(now, backend::MarketMessagesAt(market.scrips, market.prices, 1, t));
+    total += now.size();
+    for (const auto& fields : now) {
+      std::map<int32_t, std::string> f(fields.begin(), fields.end());
+      ++seen[f[53065]];
+      const backend::Scrip* scrip = market.scrips.Find(f[63001], f[10100]);
+      ASSERT_NE(scrip, nullptr);
+      EXPECT_EQ(f[63100], scrip->tradingSymbol);
+      EXPECT_NE(f[63080].find(' '), std::string::npos) << "date, blank, time";
+      EXPECT_NE(f[20008].find(scrip->tradingSymbol), std::string::npos);
+    }
+  }
+  EXPECT_EQ(seen.size(), types.size());
+  EXPECT_GT(total, 60u);
+  EXPECT_LT(total, 400u);
+  size_t differs = 0;
+  for (int64_t t = kNow; t < kNow + 60; ++t)
+    differs += backend::MarketMessagesAt(market.scrips, market.prices, 1, t) !=
+               backend::MarketMessagesAt(market.scrips, market.prices, 2, t);
+  EXPECT_GT(differs, 0u) << "another seed, another stream";
+
+  // A watch of one type on one exchange, and an any-type watch on another.
+  auto watch = [&](const std::string& id, const std::string& type, const std::string& seg) {
+    s->OnFrame(Request({{0, "kovo_add_watch"},
+                        {wire::kWatchId, id},
+                        {wire::kWatchField, "53065"},
+                        {wire::kWatchValue, type},
+                        {wire::kWatchAny, type.empty() ? "1" : "0"},
+                        {wire::kWatchField, "63001"},
+                        {wire::kWatchValue, seg},
+                        {wire::kWatchAny, "0"}}),
+               kNow);
+  };
+  watch("one", "Volume Spike", "nse_cm");
+  watch("all", "", "nse_fo");
+  size_t expected = 0;
+  out.clear();
+  for (int64_t t = kNow + 1; t < kNow + 600; ++t) {
+    for (const auto& fields : backend::MarketMessagesAt(market.scrips, market.prices, 1, t)) {
+      std::map<int32_t, std::string> f(fields.begin(), fields.end());
+      expected += (f[53065] == "Volume Spike" && f[63001] == "nse_cm") || f[63001] == "nse_fo";
+    }
+    s->OnClock(t);
+  }
+  ASSERT_GT(expected, 0u);
+  ASSERT_EQ(out.size(), expected);
+  for (const auto& m : out) {
+    EXPECT_TRUE(m.Text(63001) == "nse_fo" ||
+                (m.Text(63001) == "nse_cm" && m.Text(53065) == "Volume Spike"));
+  }
 }
 
 }  // namespace
