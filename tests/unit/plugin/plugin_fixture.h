@@ -32,6 +32,7 @@ struct FakeControl {
   std::vector<std::pair<int32_t, std::string>> watched;
   std::vector<void*> contexts;   // of each sent message
   std::vector<int64_t> removed;  // watch handles taken back
+  std::vector<bool> anyValue;    // per watched pair: the value was null (any value)
 
   // Each message sent, decoded.
   test::MsgPtr Sent(size_t i) const { return test::Decode(sent.at(i)); }
@@ -108,8 +109,10 @@ struct FakeRx {
   }
   static int64_t AddWatch(KovoRxControl* c, const KovoFieldMatch* pairs, int32_t count, int32_t*) {
     auto* control = reinterpret_cast<FakeControl*>(c);
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count; ++i) {
       control->watched.emplace_back(pairs[i].fieldId, pairs[i].value ? pairs[i].value : "");
+      control->anyValue.push_back(pairs[i].value == nullptr);
+    }
     return static_cast<int64_t>(control->watched.size());
   }
   static int32_t RemoveWatch(KovoRxControl* c, int64_t handle, int32_t*) {
@@ -120,7 +123,7 @@ struct FakeRx {
 
   static KovoRxControl* Get(int32_t kind, const KovoRxNotifier* notifier) {
     auto control =
-        std::make_unique<FakeControl>(FakeControl{{&kOps}, *notifier, kind, {}, {}, {}, {}});
+        std::make_unique<FakeControl>(FakeControl{{&kOps}, *notifier, kind, {}, {}, {}, {}, {}});
     current->controls.push_back(std::move(control));
     return &current->controls.back()->base;
   }
@@ -172,6 +175,7 @@ class PluginFixture : public ::testing::Test {
       processes->error = processError;
       ports.processes = std::move(processes);
       if (windowless) ports.views = std::make_unique<NoWindows>();
+      if (replacementDialogs) ports.dialogs = std::move(replacementDialogs);
       return ports;
     };
     env.appDataFolder = dir / "data";
@@ -201,7 +205,8 @@ class PluginFixture : public ::testing::Test {
   bool adaptersReadable = true;
   std::vector<FakeProcesses::Run> runs;
   int processError = 0;
-  bool windowless = false;  // the window system gives no windows
+  bool windowless = false;                      // the window system gives no windows
+  std::unique_ptr<Dialogs> replacementDialogs;  // in place of the headless ones, for the next Load
 };
 
 }  // namespace kovo
