@@ -5,6 +5,7 @@
 #include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
 #include "gui/market/market_views.h"
+#include "gui/market/market_monitor_view.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
 
@@ -187,6 +188,11 @@ std::unique_ptr<View> QtViewFactory::CreateScriptsView(CScriptsViewDlg& view) {
 std::unique_ptr<View> QtViewFactory::CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtMarketScannerView>(scanner, pane);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateMarketMonitor(CZintMktMonitor& monitor) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtMarketMonitorView>(monitor);
 }
 
 std::unique_ptr<View> QtViewFactory::CreateSplash(CSplashScreen& splash) {

@@ -81,6 +81,7 @@ CZintMktMonitor::CZintMktMonitor(CControlBlock& cb)
     : m_cb(cb), m_rx(this), m_list(ListPorts(cb), kListTitle, kListId) {}
 
 CZintMktMonitor::~CZintMktMonitor() {
+  CloseWindows();
   Close();
 }
 
@@ -124,7 +125,7 @@ void CZintMktMonitor::PrepareList() {
                      {"Market Indicator", 50, kFormatLeft, kSortText},
                      {"Text", 400, kFormatLeft, kSortText}});
   m_list.SetNotify([this](ListNotice notice, int) {
-    if (notice == ListNotice::kRightClick) Changed(CMktMonitorObserver::Change::kLook);
+    if (notice == ListNotice::kRightClick) Changed(CMktMonitorObserver::Change::kListMenu);
   });
 }
 
@@ -579,6 +580,47 @@ void CZintMktMonitor::AddToMarketWatch() {
     }
     host.addScripToMarketWatch(text.c_str());
   }
+}
+
+bool CZintMktMonitor::ShowPane(bool show) {
+  if (!m_paneAdded) {
+    if (!m_view) m_view = m_cb.Views().CreateMarketMonitor(*this);
+    if (!m_view) return false;
+    m_paneAdded = m_cb.Frame().AddPane(kPaneId, kTitle, *m_view);
+    if (!m_paneAdded) {
+      m_cb.Report("Failed to create controlbar", kReportError);
+      return false;
+    }
+  }
+  m_cb.Frame().ShowPane(kPaneId, show);
+  m_view->Show(show);
+  m_cb.Frame().RecalcLayout();
+  return true;
+}
+
+void CZintMktMonitor::CloseWindows() {
+  if (m_paneAdded) {
+    m_paneAdded = false;
+    HostFrame& frame = m_cb.Frame();
+    if (frame.IsFloating(kPaneId)) frame.DockPane(kPaneId);
+    frame.RemovePane(kPaneId);
+  }
+  m_observer = nullptr;
+  m_view.reset();
+}
+
+CZintMktMonitor* MarketMonitorOf(const CControlBlock& cb) {
+  // Only this library puts a module in this slot.
+  return static_cast<CZintMktMonitor*>(cb.marketMonitor.get());
+}
+
+void ShowMarketMonitor(CControlBlock& cb) {
+  if (!cb.marketMonitor) {
+    auto monitor = std::make_unique<CZintMktMonitor>(cb);
+    if (!monitor->SetUp()) return;
+    cb.marketMonitor = std::move(monitor);
+  }
+  MarketMonitorOf(cb)->ShowPane(true);
 }
 
 void CZintMktMonitor::Changed(CMktMonitorObserver::Change what) const {

@@ -12,6 +12,8 @@
 #include <kovozint/host_api.h>
 
 #include "market/mkt_monitor_settings.h"
+#include "platform/view.h"
+#include "plugin/session_module.h"
 #include "ui/filter_list_ctrl.h"
 
 namespace kovo {
@@ -52,7 +54,7 @@ class CZintMktMonitorReqRx {
 // What the monitor tells its view; the view reads the state back.
 class CMktMonitorObserver {
  public:
-  enum class Change { kTree, kTopRowShown, kLook };
+  enum class Change { kTree, kTopRowShown, kLook, kListMenu };
   virtual ~CMktMonitorObserver() = default;
   virtual void OnMonitorChanged(Change what) = 0;
 };
@@ -60,7 +62,7 @@ class CMktMonitorObserver {
 // The market monitor's behaviour: the check-box tree of message types, the
 // subscriptions that follow it per type and exchange, and the newest-first
 // list of market messages coloured by type. Lives on the UI thread.
-class CZintMktMonitor {
+class CZintMktMonitor final : public CSessionModule {
  public:
   static constexpr const char* kTitle = "Zint market Monitor";
   static constexpr const char* kListTitle = "Zint Mkt Monitor List";
@@ -69,6 +71,7 @@ class CZintMktMonitor {
   static constexpr const char* kHotKeyGroup = "Zint Market Monitor";
   static constexpr const char* kNotCompatible = "Market Monitor is not compatible with this exe";
   static constexpr const char* kRequestName = "get_message_type";
+  static constexpr const char* kPaneId = "ZintMarketMonitor";
   static constexpr int kListId = 150;
   static constexpr int kTreeId = 151;
   static constexpr int kExchangeBoxId = 16064;
@@ -103,7 +106,7 @@ class CZintMktMonitor {
   };
 
   explicit CZintMktMonitor(CControlBlock& cb);
-  ~CZintMktMonitor();
+  ~CZintMktMonitor() override;
   CZintMktMonitor(const CZintMktMonitor&) = delete;
   CZintMktMonitor& operator=(const CZintMktMonitor&) = delete;
 
@@ -113,6 +116,10 @@ class CZintMktMonitor {
   bool SetUp();
   // Writes the settings, drops rows, types and registrations.
   void Close();
+  // The docking pane: made and docked on first show.
+  bool ShowPane(bool show);
+  void CloseWindows() override;
+  View* PaneView() const { return m_view.get(); }
 
   void SetObserver(CMktMonitorObserver* observer) { m_observer = observer; }
 
@@ -195,6 +202,13 @@ class CZintMktMonitor {
   bool m_listFocus = false;
   bool m_closed = false;
   CMktMonitorObserver* m_observer = nullptr;
+  std::unique_ptr<View> m_view;
+  bool m_paneAdded = false;
 };
+
+// The control block's monitor, or null before its first show.
+CZintMktMonitor* MarketMonitorOf(const CControlBlock& cb);
+// The "Market Monitor" command: sets the monitor up on first use and shows its pane.
+void ShowMarketMonitor(CControlBlock& cb);
 
 }  // namespace kovo

@@ -18,6 +18,7 @@ class CScriptsViewDlg;
 class CSplashScreen;
 class CTaskBarMsgWnd;
 class CUpdatesDlg;
+class CZintMktMonitor;
 
 // A rectangle in screen pixels: left, top, right and bottom edges.
 struct sRect {
@@ -77,6 +78,11 @@ class ViewFactory {
   }
   virtual std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) {
     (void)view;
+    return nullptr;
+  }
+  // The market monitor pane; null where no window system can make one.
+  virtual std::unique_ptr<View> CreateMarketMonitor(CZintMktMonitor& monitor) {
+    (void)monitor;
     return nullptr;
   }
   // A chart window's data table; null where no window system can make one.

@@ -203,6 +203,8 @@ class CControlBlock {
   // ---- charts
   // The bar data store with its chart windows (a module of the chart library).
   std::unique_ptr<CSessionModule> chartStore;
+  // The market monitor pane (a module of the market library), made on first show.
+  std::unique_ptr<CSessionModule> marketMonitor;
   int32_t chartLimit = 10;
   bool noAnimation = false;
   // The default chart template ("Set as Default Template"), as last written.

@@ -11,6 +11,7 @@
 #include "charts/fchart_view.h"
 #include "charts/vwap_store.h"
 #include "market/kovo_market_scanner.h"
+#include "market/zint_mkt_monitor.h"
 #include "orders/order_api.h"
 #include "orders/signal_watcher.h"
 #include "platform/headless_ui_thread.h"
@@ -365,7 +366,9 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     if (RequireLogin()) MarketOf(*m_controlBlock).Scanner().ShowPane(true);
   } else if (is({"Market Movers Dlg"})) {
     if (RequireLogin()) MarketOf(*m_controlBlock).ScannerDlg().Show(true);
-  } else if (is({"Preference Settings", "Market Monitor", "Fundamentals", "Portfolio"})) {
+  } else if (is({"Market Monitor"})) {
+    if (RequireLogin()) ShowMarketMonitor(*m_controlBlock);
+  } else if (is({"Preference Settings", "Fundamentals", "Portfolio"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Zint Running Scripts", "Ondo Running Scripts"})) {
     if (!RequireLogin()) return;
@@ -574,6 +577,8 @@ void CZintPlugin::ShutdownSession(bool keepLogin) {
   m_launcher.reset();
   cb.CloseChartViews();
   cb.chartStore.reset();
+  // Its settings are written while the control block still stands.
+  cb.marketMonitor.reset();
   cb.Report("Zint Exited Successfully", kReportMessage);
   m_splash.reset();
   m_controlBlock.reset();

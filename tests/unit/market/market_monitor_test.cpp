@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -343,6 +344,27 @@ TEST_F(MarketMonitor, MissingUserKeysComeFromTheFactoryFileWhichAlsoResetsTypes)
   monitor.OnCommand(CZintMktMonitor::kCmdFactoryReset);
   EXPECT_EQ(monitor.ItemColour("Upper Circuit"), 65280u);
   EXPECT_FALSE(monitor.Types().at("Upper Circuit").checked);
+}
+
+TEST_F(MarketMonitor, TheMenuCommandSetsTheMonitorUpOnceAndShutdownKeepsItsSettings) {
+  Start();
+  const std::vector<std::string> row = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
+  plugin->ProcessHotKey("Market Monitor", 0, row);
+  CZintMktMonitor* monitor = MarketMonitorOf(*cb);
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_TRUE(monitor->Started());
+  EXPECT_EQ(RequestControl().SentNames(), std::vector<std::string>{"get_message_type"});
+  RequestControl().Reply(
+      {{MNM_REPLY_REQUEST, "get_message_type"}, {MNM_MESSAGE_TYPE, "Volume Spike"}});
+  plugin->ProcessHotKey("Market Monitor", 0, row);
+  EXPECT_EQ(MarketMonitorOf(*cb), monitor) << "shown again, not made again";
+  EXPECT_EQ(RequestControl().sent.size(), 1u);
+
+  const auto user = cb->Settings().PathOf(kZintSettingsFile, SettingsLocation::kUserFolder);
+  plugin->Exit();
+  std::ifstream in(user);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("MKT_MONITOR_MESSAGE=Volume Spike,"), std::string::npos) << text;
 }
 
 }  // namespace
