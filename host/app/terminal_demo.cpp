@@ -321,7 +321,7 @@ void CTerminalDemo::ShowCharts() {
           ChartTour([this] {
             FiveMinuteChart([this] {
               ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
-                        [this] { ShowMovers(); });
+                        [this] { MarketMonitor([this] { ShowMovers(); }); });
             });
           });
         });
@@ -507,6 +507,31 @@ void CTerminalDemo::FiveMinuteChart(std::function<void()> next) {
       [this, pane, next = std::move(next)] {
         After(300, [this, pane, next] {
           if (pane) Save(*pane, "12-five-minute-chart.png");
+          next();
+        });
+      });
+}
+
+void CTerminalDemo::MarketMonitor(std::function<void()> next) {
+  if (QAction* action = m_window.PluginAction("Market Monitor")) action->trigger();
+  // The back end's market messages arrive every few seconds.
+  Poll(
+      "market messages in the monitor", 60000,
+      [this] {
+        auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("ZintMarketMonitor"));
+        auto* table =
+            dock ? dock->findChild<QTableView*>(QStringLiteral("MarketMonitorList")) : nullptr;
+        return table && table->model()->rowCount() >= 4;
+      },
+      [this, next = std::move(next)] {
+        auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("ZintMarketMonitor"));
+        dock->setFloating(true);
+        dock->resize(900, 320);
+        After(300, [this, dock, next] {
+          Save(*dock, "19-market-monitor.png");
+          // Docked again, so the panes after it have the room they expect.
+          dock->setFloating(false);
+          dock->hide();
           next();
         });
       });

@@ -42,6 +42,7 @@ class CTerminalDemo final : public QObject {
   void ShowCharts();
   // Chooses 5 minutes in the intraday chart's own interval strip.
   void FiveMinuteChart(std::function<void()> next);
+  void MarketMonitor(std::function<void()> next);
   // Indicators through the list, the settings dialog, a template saved and
   // loaded, and the data table, on the intraday chart.
   void ChartTour(std::function<void()> next);

@@ -1,13 +1,14 @@
 #include "host/app/terminal_window.h"
 
-#include <QThread>
-
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -16,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -146,10 +148,38 @@ CTerminalWindow::CTerminalWindow(TerminalOptions options, QWidget* parent)
           this, [this] { FillMarketWatch(); }, Qt::QueuedConnection);
     }
   });
+  qApp->installEventFilter(this);
 }
 
 CTerminalWindow::~CTerminalWindow() {
+  qApp->removeEventFilter(this);
   Shutdown();
+}
+
+namespace {
+
+// The name a plug-in registers a key under: "F1".."F12", "Plus", "Minus".
+std::string HotKeyNameOf(int key) {
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return "F" + std::to_string(key - Qt::Key_F1 + 1);
+  if (key == Qt::Key_Plus) return "Plus";
+  if (key == Qt::Key_Minus) return "Minus";
+  return {};
+}
+
+}  // namespace
+
+bool CTerminalWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !m_core) return QMainWindow::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  // Typing into a text box stays typing.
+  const bool typing = qobject_cast<QLineEdit*>(watched) ||
+                      qobject_cast<QAbstractSpinBox*>(watched) ||
+                      qobject_cast<QPlainTextEdit*>(watched);
+  const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+  if (typing || (key->modifiers() & chords)) return QMainWindow::eventFilter(watched, event);
+  const std::string name = HotKeyNameOf(key->key());
+  if (!name.empty() && m_core->PressHotKey(name)) return true;
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void CTerminalWindow::BuildUi() {

@@ -86,6 +86,8 @@ class CTerminalWindow final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Keys a plug-in registered as hot keys go to the plug-in, wherever they are pressed.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct WatchRow {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 
@@ -134,6 +135,38 @@ TEST_F(TerminalGui, PluginLifecycleMenuAndHotKeysCarryTheSelectedScrip) {
   window->close();
   EXPECT_EQ(Calls().back(), "ExitKovoPlugin");
   EXPECT_FALSE(window->Plugin().IsLoaded());
+}
+
+std::vector<int32_t> g_hotKeyMessages;
+void RecordHotKey(void*, int32_t message) {
+  g_hotKeyMessages.push_back(message);
+}
+
+TEST_F(TerminalGui, RegisteredHotKeysReachThePlugInButTypingStaysTyping) {
+  g_hotKeyMessages.clear();
+  host::CHostCore::HotKey buy;
+  buy.callback = &RecordHotKey;
+  buy.commandId = 500;
+  buy.key = "F1";
+  host::CHostCore::HotKey sell = buy;
+  sell.commandId = 501;
+  sell.key = "Minus";
+  ASSERT_TRUE(window->Core().RegisterHotKey(buy));
+  ASSERT_TRUE(window->Core().RegisterHotKey(sell));
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTableWidget* watch = window->MarketWatchTable();
+  QTest::keyClick(watch, Qt::Key_F1);
+  QTest::keyClick(watch, Qt::Key_Minus);
+  QTest::keyClick(watch, Qt::Key_F2);  // nobody registered it
+  QTest::keyClick(watch, Qt::Key_F1, Qt::ControlModifier);
+  EXPECT_EQ(g_hotKeyMessages, (std::vector<int32_t>{1524, 1525}));
+  QLineEdit box(window.get());
+  box.show();
+  box.setFocus();
+  QTest::keyClick(&box, Qt::Key_Minus, Qt::NoModifier);
+  EXPECT_EQ(box.text(), "-");
+  EXPECT_EQ(g_hotKeyMessages.size(), 2u);
 }
 
 TEST_F(TerminalGui, OrderBookFollowsOrderUpdates) {
