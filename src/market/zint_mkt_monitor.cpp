@@ -116,6 +116,7 @@ void CZintMktMonitor::AddExchange(void* window, int32_t, const char* text) {
 
 void CZintMktMonitor::PrepareList() {
   m_list.EnableFilterHeader(true);
+  m_list.SetColors(0, kBackColor);
   m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
     return Cell(data, column, cell);
   });

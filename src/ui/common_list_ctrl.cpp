@@ -512,6 +512,13 @@ std::string CCommonListCtrl::CustomizeKey() const {
   return m_title + Format("%d", m_controlId);
 }
 
+void CCommonListCtrl::SetColors(ColorRef text, ColorRef back) {
+  m_textColor = text;
+  m_backColor = back;
+  m_textBackColor = back;
+  Notify(CListObserver::Change::kLook);
+}
+
 bool CCommonListCtrl::ApplyCustomizedColors() {
   std::string value;
   if (m_ports.settings.Read(kCustomizeSection, CustomizeKey(), value, kZintSettingsFile,

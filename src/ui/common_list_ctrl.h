@@ -153,6 +153,8 @@ class CCommonListCtrl {
   ColorRef BackColor() const { return m_backColor; }
   ColorRef TextBackColor() const { return m_textBackColor; }
   std::string CustomizeKey() const;
+  // The owner's own look, in place of the terminal's green on black.
+  void SetColors(ColorRef text, ColorRef back);
   // Reads the user's colours for this list; false when none apply.
   bool ApplyCustomizedColors();
 

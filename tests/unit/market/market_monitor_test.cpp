@@ -224,6 +224,7 @@ TEST_F(MarketMonitor, BroadcastsGoOnTopColouredByTypeAndFilterByType) {
   EXPECT_EQ(Column(monitor, CZintMktMonitor::kColExchange),
             (std::vector<std::string>{"xx_yy", "BSE", "NSE"}));
   EXPECT_EQ(observer.counts[CMktMonitorObserver::Change::kTopRowShown], 3);
+  EXPECT_EQ(monitor.List().BackColor(), Rgb(255, 255, 255)) << "a white list, not green on black";
   sCellInfo cell;
   ASSERT_TRUE(monitor.List().GetCell(2, 0, cell));
   EXPECT_EQ(cell.textColor, Rgb(255, 0, 0));
