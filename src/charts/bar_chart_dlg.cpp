@@ -1,0 +1,216 @@
+#include "charts/bar_chart_dlg.h"
+
+#include <algorithm>
+
+#include "base/format.h"
+#include "plugin/control_block.h"
+#include "plugin/field_reader.h"
+#include "plugin/mnm_fields.h"
+
+namespace kovo {
+namespace {
+
+constexpr int32_t kOpenInterest = 64;
+constexpr int32_t kOpenInterestAtOpen = 63083;
+constexpr int32_t kStrikesField = 5;
+constexpr const char* kQuoteRequest = "mrv_master";
+
+std::string TextOf(const wmp_msg* message, int32_t field) {
+  std::string value;
+  int status = 0;
+  ReadText(message, field, 0, value, status);
+  return value;
+}
+
+int64_t LongOf(const wmp_msg* message, int32_t field) {
+  int64_t value = 0;
+  int status = 0;
+  ReadLong(message, field, 0, value, status);
+  return value;
+}
+
+std::string Change(int64_t now, int64_t open) {
+  // Without a start-of-day value there is no change to speak of.
+  const double percent = open == 0 ? 0.0 : static_cast<double>(now - open) / open * 100.0;
+  return Format("(%0.02f%%)", percent);
+}
+
+}  // namespace
+
+std::vector<size_t> ChooseStrikeWindow(size_t count, size_t own) {
+  const size_t n = std::min<size_t>(count, CBarChartDlg::kStrikes);
+  size_t first = 0;
+  const size_t above = own < count ? count - 1 - own : 0;
+  if (above < 5) {
+    first = count - n;
+  } else if (own < 5) {
+    first = 0;  // s = own - 4 is below 1
+  } else {
+    first = std::min(own - 5, count - n);
+  }
+  std::vector<size_t> window;
+  for (size_t i = 0; i < n; ++i) window.push_back(first + i);
+  return window;
+}
+
+CBarChartReceiver::CBarChartReceiver(CBarChartDlg* chart) : m_chart(chart) {
+  m_notifier.onBroadcast = &CBarChartReceiver::OnBroadcast;
+  m_notifier.onReply = &CBarChartReceiver::OnReply;
+  m_notifier.self = this;
+}
+
+void CBarChartReceiver::OnBroadcast(void* self, const wmp_msg* message) {
+  try {
+    static_cast<CBarChartReceiver*>(self)->m_chart->OnBroadcast(message);
+  } catch (...) {
+  }
+}
+
+void CBarChartReceiver::OnReply(void* self, void*, const wmp_msg* message, int32_t) {
+  try {
+    static_cast<CBarChartReceiver*>(self)->m_chart->OnReply(message);
+  } catch (...) {
+  }
+}
+
+CBarChartDlg::CBarChartDlg(CControlBlock& cb) : m_cb(cb), m_rx(this) {
+  if (cb.Host().getRxControl) {
+    m_requests = cb.Host().getRxControl(KOVO_RX_REQUESTS, m_rx.Notifier());
+    m_broadcasts = cb.Host().getRxControl(KOVO_RX_BROADCASTS, m_rx.Notifier());
+  }
+}
+
+CBarChartDlg::~CBarChartDlg() {
+  Unwatch();
+  if (m_cb.Host().destroyRxControl) {
+    m_cb.Host().destroyRxControl(m_requests);
+    m_cb.Host().destroyRxControl(m_broadcasts);
+  }
+}
+
+bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
+  m_strikes.clear();
+  m_bars.clear();
+  m_replies = 0;
+  const CHostFunctions& host = m_cb.Host();
+  sScripDetails scrip{};
+  if (!host.getScripDetails || !host.getScripDetails(exchSeg.c_str(), token.c_str(), &scrip))
+    return false;
+  m_exchSeg = exchSeg;
+  m_title = Format("%s           Open Interest Distribution", scrip.texts[KOVO_SCRIP_NAME]);
+  if (!host.getInterestedScripField || !host.getOptionTokens) return false;
+  const int32_t count =
+      host.getInterestedScripField(exchSeg.c_str(), token.c_str(), kStrikesField, nullptr, 0);
+  if (count <= 0) return false;
+  std::vector<double> strikes(static_cast<size_t>(count));
+  host.getInterestedScripField(exchSeg.c_str(), token.c_str(), kStrikesField, strikes.data(),
+                               count);
+  std::sort(strikes.begin(), strikes.end());
+  const double own = std::strtod(scrip.texts[KOVO_SCRIP_STRIKE], nullptr);
+  const auto at = std::lower_bound(strikes.begin(), strikes.end(), own);
+  const size_t k = static_cast<size_t>(at - strikes.begin());
+  const double divisor = scrip.priceMultiplier > 0 ? scrip.priceMultiplier : 100.0;
+  for (const size_t i : ChooseStrikeWindow(strikes.size(), k)) {
+    sOiStrike s;
+    s.strike = strikes[i];
+    s.label = Format("%.*lf", scrip.pricePrecision, strikes[i] / divisor);
+    char call[64] = {}, put[64] = {};
+    if (!host.getOptionTokens(exchSeg.c_str(), token.c_str(), strikes[i], call, sizeof call, put,
+                              sizeof put))
+      return false;
+    s.callToken = call;
+    s.putToken = put;
+    m_strikes.push_back(std::move(s));
+  }
+  for (const char* side : {"Call", "Put"}) {
+    const bool isCall = side[0] == 'C';
+    for (const sOiStrike& s : m_strikes) {
+      m_cb.SendRequest(
+          m_requests, this, kQuoteRequest,
+          {{MNM_EXCH_SEG, exchSeg}, {MNM_TRADING_SYMBOL, isCall ? s.callToken : s.putToken}},
+          Format("request for Today's %s is failed", side));
+    }
+  }
+  Unwatch();
+  for (const char* side : {"Call", "Put"}) {
+    const bool isCall = side[0] == 'C';
+    for (const sOiStrike& s : m_strikes) {
+      const std::string& t = isCall ? s.callToken : s.putToken;
+      const KovoFieldMatch pairs[3] = {{MNM_EXCH_SEG, exchSeg.c_str(), -1},
+                                       {MNM_TRADING_SYMBOL, t.c_str(), -1},
+                                       {kOpenInterest, nullptr, -1}};
+      int32_t error = 0;
+      const int64_t handle = m_broadcasts && m_broadcasts->ops && m_broadcasts->ops->addWatch
+                                 ? m_broadcasts->ops->addWatch(m_broadcasts, pairs, 3, &error)
+                                 : 0;
+      if (handle > 0)
+        m_watches.push_back(handle);
+      else
+        m_cb.Report(Format("adding watch failed for Tdy's %s", side), kReportError);
+    }
+  }
+  return true;
+}
+
+void CBarChartDlg::Unwatch() {
+  if (m_broadcasts && m_broadcasts->ops && m_broadcasts->ops->removeWatch) {
+    for (const int64_t h : m_watches) {
+      int32_t error = 0;
+      m_broadcasts->ops->removeWatch(m_broadcasts, h, &error);
+    }
+  }
+  m_watches.clear();
+}
+
+sOiStrike* CBarChartDlg::FindToken(const std::string& token, bool& call) {
+  for (sOiStrike& s : m_strikes) {
+    if (s.callToken == token) return call = true, &s;
+    if (s.putToken == token) return call = false, &s;
+  }
+  return nullptr;
+}
+
+void CBarChartDlg::OnReply(const wmp_msg* message) {
+  std::string error;
+  if (ReplyFailed(message, &error)) {
+    m_cb.MessageBox(error);
+    return;
+  }
+  // The empty closing message of each quote reply carries no row.
+  if (ClosesReply(message) || TextOf(message, MNM_REPLY_REQUEST) != kQuoteRequest) return;
+  bool call = false;
+  sOiStrike* s = FindToken(TextOf(message, MNM_TRADING_SYMBOL), call);
+  if (!s) return;
+  (call ? s->callOi : s->putOi) = LongOf(message, kOpenInterest);
+  (call ? s->callOiOpen : s->putOiOpen) = LongOf(message, kOpenInterestAtOpen);
+  if (++m_replies == 2 * static_cast<int>(m_strikes.size())) Redraw();
+}
+
+void CBarChartDlg::OnBroadcast(const wmp_msg* message) {
+  if (FieldCount(message, kOpenInterest) <= 0) return;
+  bool call = false;
+  sOiStrike* s = FindToken(TextOf(message, MNM_TRADING_SYMBOL), call);
+  if (!s) return;
+  (call ? s->callOi : s->putOi) = LongOf(message, kOpenInterest);
+  if (m_replies >= 2 * static_cast<int>(m_strikes.size())) Redraw();
+}
+
+void CBarChartDlg::Redraw() {
+  m_bars.clear();
+  for (const sOiStrike& s : m_strikes) {
+    m_bars.push_back({static_cast<double>(s.callOi), kCallColour});
+    m_bars.push_back({static_cast<double>(s.callOi - s.callOiOpen), kCallColour});
+    m_bars.push_back({static_cast<double>(s.putOi), kPutColour});
+    m_bars.push_back({static_cast<double>(s.putOi - s.putOiOpen), kPutColour});
+  }
+}
+
+std::string CBarChartDlg::Tooltip(size_t strike) const {
+  if (strike >= m_strikes.size()) return {};
+  const sOiStrike& s = m_strikes[strike];
+  return Format("%s\nCall: %0.04f %s\nPut: %0.04f %s\n", s.label.c_str(),
+                static_cast<double>(s.callOi), Change(s.callOi, s.callOiOpen).c_str(),
+                static_cast<double>(s.putOi), Change(s.putOi, s.putOiOpen).c_str());
+}
+
+}  // namespace kovo
