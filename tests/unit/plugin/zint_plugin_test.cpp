@@ -147,8 +147,8 @@ TEST_F(ZintPlugin, CommandsCheckLoginAndKind) {
   Load();
   plugin->ProcessHotKey("Shift+P", 1, row);
   EXPECT_EQ(StoreOf(*plugin->ControlBlock())->chartViews.size(), 1u) << "the chart opened";
-  plugin->ProcessHotKey("Market Movers", 0, row);
-  EXPECT_TRUE(Logged("KovoZint Message : Market Movers is not available in this version"));
+  plugin->ProcessHotKey("Portfolio", 0, row);
+  EXPECT_TRUE(Logged("KovoZint Message : Portfolio is not available in this version"));
   plugin->ProcessHotKey("Option Strategy", 0, row);
   EXPECT_EQ(Boxes(),
             std::vector<std::string>{"Error while loading Kovo Plugins\\Option Stratgey.dll"});
