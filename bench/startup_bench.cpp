@@ -104,7 +104,8 @@ void BM_LoadAndFirstInit(benchmark::State& state) {
           if (lib.Load()) {
             lib.init(nullptr, "", 0, "");
             seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            if (host.session.ControlCount() != 2) seconds = -1;
+            // The control block's two receivers at least; the launch's panes add theirs.
+            if (host.session.ControlCount() < 2) seconds = -1;
           }
         }
       }
@@ -134,7 +135,10 @@ void BM_InitToReadyControlBlock(benchmark::State& state) {
   for (auto _ : state) {
     lib.init(nullptr, "", 0, "");
     state.PauseTiming();
-    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    if (host.session.ControlCount() < 2) {
+      state.SkipWithError("control block not ready");
+      break;
+    }
     lib.exit();
     state.ResumeTiming();
   }
@@ -152,7 +156,10 @@ void BM_Exit(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     lib.init(nullptr, "", 0, "");
-    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    if (host.session.ControlCount() < 2) {
+      state.SkipWithError("control block not ready");
+      break;
+    }
     state.ResumeTiming();
     lib.exit();
   }
@@ -188,7 +195,10 @@ void BM_ExitWithChangedSettings(benchmark::State& state) {
     state.PauseTiming();
     ChangeExitSettings(fixture.folder);
     lib.init(nullptr, "", 0, "");
-    if (host.session.ControlCount() != 2) state.SkipWithError("control block not ready");
+    if (host.session.ControlCount() < 2) {
+      state.SkipWithError("control block not ready");
+      break;
+    }
     state.ResumeTiming();
     lib.exit();
   }
