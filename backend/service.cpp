@@ -146,6 +146,7 @@ void CClientSession::Dispatch(const connectkovo::Message& request, std::string_v
     RemoveWatch(it);
     return ReplyDone(name);
   }
+  if (ResearchReply(request, name, now)) return;
   ReplyError(name, "unknown request " + std::string(name));
 }
 
@@ -601,6 +602,7 @@ void CClientSession::OnClock(int64_t now) {
       for (const MessageFields& message :
            MarketMessagesAt(m_market.scrips, m_market.prices, m_config.seed, now))
         Publish(message);
+    PublishResearch(now);
     m_lastSecond = now;
   }
   m_lastMinute = minute;

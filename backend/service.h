@@ -137,6 +137,10 @@ class CClientSession {
   void MoversReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void OrderRequestReply(const connectkovo::Message& request, std::string_view name, int64_t now);
   void BurstReply(const connectkovo::Message& request, std::string_view name);
+  // Calls and notices (research_feed.cpp): the day's history, and the items
+  // due this second for the watches naming a category.
+  bool ResearchReply(const connectkovo::Message& request, std::string_view name, int64_t now);
+  void PublishResearch(int64_t now);
 
   const Scrip* FindScrip(std::string_view seg, std::string_view tokenOrSymbol) const;
   void AddBarRow(std::string_view name, std::string_view userMsg, const Scrip& scrip,
