@@ -4,8 +4,9 @@
 #include "gui/charts/chart_setting_view.h"
 #include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
-#include "gui/market/market_views.h"
+#include "gui/market/calls_views.h"
 #include "gui/market/market_monitor_view.h"
+#include "gui/market/market_views.h"
 #include "gui/orders/orders_views.h"
 #include "gui/qt_session_views.h"
 
@@ -193,6 +194,21 @@ std::unique_ptr<View> QtViewFactory::CreateMarketScanner(CMarketScannerLogic& sc
 std::unique_ptr<View> QtViewFactory::CreateMarketMonitor(CZintMktMonitor& monitor) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtMarketMonitorView>(monitor);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateBrokerCalls(CBrokerCalls& calls) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtBrokerCallsView>(calls);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateNewsWindow(CNews& news) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtNewsView>(news);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateNewsStory(CNewsStory& story) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtNewsStoryView>(story);
 }
 
 std::unique_ptr<View> QtViewFactory::CreateSplash(CSplashScreen& splash) {

@@ -70,6 +70,9 @@ class QtViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateApiOrdersWindow(CApiOrderDetailsDlg& dialog) override;
   std::unique_ptr<View> CreateScriptsView(CScriptsViewDlg& view) override;
   std::unique_ptr<View> CreateMarketMonitor(CZintMktMonitor& monitor) override;
+  std::unique_ptr<View> CreateBrokerCalls(CBrokerCalls& calls) override;
+  std::unique_ptr<View> CreateNewsWindow(CNews& news) override;
+  std::unique_ptr<View> CreateNewsStory(CNewsStory& story) override;
   std::unique_ptr<View> CreateDataTable(CDataTableDlg& table) override;
   int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override;
   int RunChartSettings(CMasterChartSetting& dialog) override;

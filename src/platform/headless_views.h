@@ -72,6 +72,15 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateDataTable(CDataTableDlg&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateBrokerCalls(CBrokerCalls&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateNewsWindow(CNews&) override {
+    return std::make_unique<HeadlessView>();
+  }
+  std::unique_ptr<View> CreateNewsStory(CNewsStory&) override {
+    return std::make_unique<HeadlessView>();
+  }
   // Without a screen nobody answers a modal dialog; a test can stand in.
   int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override {
     return indicatorSettings ? indicatorSettings(dialog) : 0;

@@ -8,6 +8,9 @@ namespace kovo {
 class CApiOrderDetailsDlg;
 class CBannerWnd;
 class CBeepAlerts;
+class CBrokerCalls;
+class CNews;
+class CNewsStory;
 class CDataTableDlg;
 class CFChartView;
 class CFIndicatorSettingDlg;
@@ -83,6 +86,20 @@ class ViewFactory {
   // The market monitor pane; null where no window system can make one.
   virtual std::unique_ptr<View> CreateMarketMonitor(CZintMktMonitor& monitor) {
     (void)monitor;
+    return nullptr;
+  }
+  // The broker calls pane; null where no window system can make one.
+  virtual std::unique_ptr<View> CreateBrokerCalls(CBrokerCalls& calls) {
+    (void)calls;
+    return nullptr;
+  }
+  // The news window and its story window.
+  virtual std::unique_ptr<View> CreateNewsWindow(CNews& news) {
+    (void)news;
+    return nullptr;
+  }
+  virtual std::unique_ptr<View> CreateNewsStory(CNewsStory& story) {
+    (void)story;
     return nullptr;
   }
   // A chart window's data table; null where no window system can make one.

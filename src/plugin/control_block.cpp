@@ -138,6 +138,7 @@ CControlBlock::~CControlBlock() {
   chartStore.reset();
   // The market windows take their receiver controls back while the host's functions are known.
   marketModule.reset();
+  researchFeed.reset();
   if (const auto orders = OrderModule()) orders->WakeWorkers();
   SetOrderModule(nullptr);
   loginDlg.reset();
@@ -234,6 +235,25 @@ void CControlBlock::OnReplyNamed(std::string name, ReplyHandler handler) {
   m_replyHandlers[std::move(name)] = std::move(handler);
 }
 
+int CControlBlock::ObserveReply(std::string name, ReplyHandler handler) {
+  const int id = m_nextListener++;
+  m_replyObservers.emplace(id, std::make_pair(std::move(name), std::move(handler)));
+  return id;
+}
+
+void CControlBlock::RemoveReplyObserver(int id) {
+  m_replyObservers.erase(id);
+}
+
+void CControlBlock::NotifyReplyObservers(const std::string& name, void* context,
+                                         const wmp_msg* message, int32_t status) {
+  // Copies: an observer may remove itself.
+  std::vector<ReplyHandler> called;
+  for (const auto& [id, observer] : m_replyObservers)
+    if (observer.first == name) called.push_back(observer.second);
+  for (const ReplyHandler& handler : called) handler(context, message, status);
+}
+
 int CControlBlock::AddBroadcastListener(BroadcastHandler handler) {
   const int id = m_nextListener++;
   m_broadcastHandlers.emplace(id, std::move(handler));
@@ -249,6 +269,7 @@ void CControlBlock::DispatchReply(void* context, const wmp_msg* message, int32_t
   std::string name;
   int readStatus = 0;
   ReadText(message, MNM_REPLY_REQUEST, 0, name, readStatus);
+  NotifyReplyObservers(name, context, message, status);
   const auto it = m_replyHandlers.find(name);
   if (it != m_replyHandlers.end()) {
     // A copy: the handler may replace itself.

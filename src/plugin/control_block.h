@@ -162,6 +162,10 @@ class CControlBlock {
   // Replies are dispatched by request name (field 32767); an empty handler
   // removes the name's.
   void OnReplyNamed(std::string name, ReplyHandler handler);
+  // Observers of a reply name, called before its handler whether or not
+  // one is registered (the handler of a name belongs to one window).
+  int ObserveReply(std::string name, ReplyHandler handler);
+  void RemoveReplyObserver(int id);
   // Broadcast listeners, called in the order added.
   int AddBroadcastListener(BroadcastHandler handler);
   void RemoveBroadcastListener(int id);
@@ -214,6 +218,8 @@ class CControlBlock {
 
   // ---- market windows (a module of the market library)
   std::unique_ptr<CSessionModule> marketModule;
+  // ---- research and calls feed (a module of the market library)
+  std::unique_ptr<CSessionModule> researchFeed;
 
   // ---- orders
   // The order API (a module of the orders library). Strategy threads hold it
@@ -228,6 +234,8 @@ class CControlBlock {
  private:
   static intptr_t WindowThunk(void* self, uint32_t message, uintptr_t wParam, intptr_t lParam);
   void ReadFlags();
+  void NotifyReplyObservers(const std::string& name, void* context, const wmp_msg* message,
+                            int32_t status);
 
   void* m_hostApp = nullptr;
   void* m_hostModule = nullptr;
@@ -247,6 +255,7 @@ class CControlBlock {
   KovoRxControl* m_broadcastControl = nullptr;
   std::map<std::string, ReplyHandler> m_replyHandlers;
   std::map<int, BroadcastHandler> m_broadcastHandlers;
+  std::map<int, std::pair<std::string, ReplyHandler>> m_replyObservers;
   int m_nextListener = 1;
 
   uint64_t m_window = 0;

@@ -1,5 +1,7 @@
 #include "plugin/session_launch.h"
 
+#include "market/research_module.h"
+
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -62,6 +64,19 @@ const sLaunchPane* CPaneRegistry::Find(int32_t barId) const {
 
 CPaneRegistry DefaultPaneRegistry() {
   CPaneRegistry registry;
+  // The broker calls pane is made with the session's calls feed; a host
+  // that cannot make it still gets the rest of its panes.
+  registry.Add({CBrokerCalls::kBarId, CBrokerCalls::kPaneId, "Failed to create Broker Calls", false,
+                [](CControlBlock& cb) {
+                  auto* feed = dynamic_cast<CResearchModule*>(cb.researchFeed.get());
+                  if (!feed || !feed->BrokerCalls().CreatePane()) return false;
+                  feed->BrokerCalls().ShowPane(false);
+                  return true;
+                },
+                [](CControlBlock& cb, bool show) {
+                  if (auto* feed = dynamic_cast<CResearchModule*>(cb.researchFeed.get()))
+                    feed->BrokerCalls().ShowPane(show);
+                }});
   registry.Add({kScriptsViewBarId, CScriptsViewDlg::kPaneId, "Failed to create Scripts view dlg",
                 true,
                 [](CControlBlock& cb) {

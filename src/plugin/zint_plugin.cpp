@@ -11,6 +11,7 @@
 #include "charts/fchart_view.h"
 #include "charts/vwap_store.h"
 #include "market/kovo_market_scanner.h"
+#include "market/research_module.h"
 #include "market/zint_mkt_monitor.h"
 #include "orders/order_api.h"
 #include "orders/signal_watcher.h"
@@ -195,6 +196,12 @@ int CZintPlugin::EnsureControlBlock() {
   cb.peerId2 = peer2;
   InstallMessageActions();
   if (!cb.chartStore) cb.chartStore = std::make_unique<CVWapStore>(cb);
+  if (!cb.researchFeed) {
+    cb.researchFeed = std::make_unique<CResearchModule>(
+        cb, hostUserId,
+        LibraryOptionStrategy(OptionStrategyPath(
+            m_env.hostFolder.empty() ? SettingsPaths::HostProgramFolder() : m_env.hostFolder)));
+  }
   if (SendBrokerDetails(cb, hostUserId)) AfterBrokerDetails();
   return 1;
 }
@@ -352,7 +359,9 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
   if (is({"Launch Zint"})) {
     Launch();
   } else if (is({"Shift+N"})) {
-    if (RequireLogin()) Unavailable("News");
+    if (!RequireLogin()) return;
+    if (auto* feed = dynamic_cast<CResearchModule*>(m_controlBlock->researchFeed.get()))
+      feed->ShowNews();
   } else if (is({"Shift+P", "Shift+D"})) {
     if (kind != 1 || !EnsureControlBlock()) return;
     int32_t precision = 2;
@@ -407,7 +416,11 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     if (RequireLogin()) OptionStrategy();
   } else if (is({"Beep Alert"})) {
     if (RequireLogin() && m_controlBlock->beepAlerts) m_controlBlock->beepAlerts->Show();
-  } else if (is({"Open Interest Bar", "Technical,Research and Option Calls"})) {
+  } else if (is({"Technical,Research and Option Calls"})) {
+    if (!RequireLogin()) return;
+    if (auto* feed = dynamic_cast<CResearchModule*>(m_controlBlock->researchFeed.get()))
+      feed->BrokerCalls().ShowPane(true);
+  } else if (is({"Open Interest Bar"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Zint Index Chart"})) {
     if (!RequireLogin()) return;

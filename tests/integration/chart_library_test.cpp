@@ -101,6 +101,8 @@ class ChartLibrary : public PluginHostTest {
     ASSERT_EQ(lib.launch("trader7", "DEMO01"), 1);
     ASSERT_TRUE(PumpUntil([&] { return Count("xr_zint_launch request sent") == 1; })) << LogText();
     ASSERT_TRUE(PumpUntil([&] { return Count("peer data request sent") == 1; })) << LogText();
+    // The calls feed's history ends in its subscriptions; tests count watches after that.
+    ASSERT_TRUE(PumpUntil([&] { return Count("subscribed for Notices ") == 1; })) << LogText();
   }
 
   std::string Dump() {

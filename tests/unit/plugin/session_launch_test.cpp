@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "market/broker_calls.h"
 #include "market/kovo_market_scanner.h"
 #include "orders/scripts_view_dlg.h"
 #include "platform/headless_views.h"
@@ -99,7 +100,8 @@ class SessionLaunch : public PluginFixture {
 
 TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowThem) {
   Start();
-  ASSERT_EQ(Frame().Panes().size(), 2u);
+  ASSERT_EQ(Frame().Panes().size(), 3u);
+  EXPECT_EQ(Pane(CBrokerCalls::kPaneId).title, "Technical, Research Calls");
   EXPECT_EQ(Pane(CScriptsViewDlg::kPaneId).title, "Zint API Scripts");
   EXPECT_EQ(Pane(CKovoMarketScanner::kPaneId).title, "Zint Market Movers");
   for (const auto& [id, pane] : Frame().Panes()) {
@@ -115,9 +117,11 @@ TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowTh
   // Each pane once: commands show the panes the launch made.
   plugin->ProcessHotKey("Market Movers", 0, {});
   plugin->ProcessHotKey("Zint Running Scripts", 0, {});
-  EXPECT_EQ(Frame().Panes().size(), 2u);
+  plugin->ProcessHotKey("Technical,Research and Option Calls", 0, {});
+  EXPECT_EQ(Frame().Panes().size(), 3u);
   EXPECT_TRUE(Pane(CKovoMarketScanner::kPaneId).shown);
   EXPECT_TRUE(Pane(CScriptsViewDlg::kPaneId).shown);
+  EXPECT_TRUE(Pane(CBrokerCalls::kPaneId).shown);
 }
 
 TEST_F(SessionLaunch, PanesAreMadeInOrderAndAFailureEndsTheLaunch) {
@@ -183,7 +187,7 @@ TEST_F(SessionLaunch, ProfileRestoresSidesFloatingAndVisibilityAndDropsUnknownPa
   EXPECT_FALSE(scripts.floating);
   EXPECT_FALSE(scripts.shown);
   EXPECT_EQ(scripts.side, DockSide::kLeft);
-  EXPECT_EQ(Frame().Panes().size(), 2u);
+  EXPECT_EQ(Frame().Panes().size(), 3u);
   EXPECT_FALSE(Logged("corrupted"));
   const std::vector<std::string> lines = Log();
   const auto safe = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
@@ -212,7 +216,7 @@ TEST_F(SessionLaunch, AFloatedPaneComesBackWhereItWasAfterARestart) {
   std::ifstream in(Profile(), std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_TRUE(ReadLayoutProfile(text, saved)) << text;
-  ASSERT_EQ(saved.size(), 2u);
+  ASSERT_EQ(saved.size(), 3u);
 
   Start();
   const auto& movers = Pane(CKovoMarketScanner::kPaneId);

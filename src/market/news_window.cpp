@@ -1,0 +1,245 @@
+#include "market/news_window.h"
+
+#include <fstream>
+
+#include "base/format.h"
+#include "market/broker_calls.h"
+#include "plugin/control_block.h"
+
+namespace kovo {
+
+// ---- story window
+
+bool CNewsStory::Open(size_t index) {
+  if (index >= m_items.size()) return false;
+  Show(index, "Story - ");
+  return true;
+}
+
+void CNewsStory::Show(size_t index, const char* captionHead) {
+  m_index = index;
+  m_open = true;
+  m_caption = captionHead + m_items[index].headline;
+  m_items[index].read = true;
+  if (m_view) {
+    m_view->SetTitle(m_caption);
+    m_view->Refresh();
+    m_view->Show(true);
+  }
+}
+
+void CNewsStory::Previous() {
+  if (PreviousVisible()) Show(m_index - 1, "News Story - ");
+}
+
+void CNewsStory::Next() {
+  if (NextVisible()) Show(m_index + 1, "News Story - ");
+}
+
+bool CNewsStory::OnCommand(int id) {
+  switch (id) {
+    case kIdPreviousStory:
+      Previous();
+      return true;
+    case kIdNextStory:
+      Next();
+      return true;
+    case kIdEmailStory:
+      Email();
+      return true;
+    case kIdPrintStory:
+      Print();
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string CNewsStory::Content() const {
+  if (!m_open || m_index >= m_items.size()) return {};
+  return m_items[m_index].headline + "\n\n" + m_items[m_index].text;
+}
+
+int CNewsStory::Icon() const {
+  if (!m_open || m_index >= m_items.size()) return 26105;
+  const std::string& kind = m_items[m_index].reportType;
+  if (kind == "Technical Calls") return 26109;
+  if (kind == "Research Calls") return 26108;
+  return 26105;
+}
+
+std::string CNewsStory::MailTarget(const sNewsDetails& item) {
+  std::string body = "Kovo News :%0D%0A";
+  for (const char c : item.text) {
+    if (c == '\n')
+      body += "%0A";
+    else if (c == '\t')
+      body += "%20";
+    else if (c == '&')
+      body += "%26";
+    else
+      body += c;
+  }
+  const std::string subject = "Kovo News : " + item.headline;
+  return Format("mailto:?subject=%s&body=%s", subject.c_str(), body.c_str());
+}
+
+bool CNewsStory::Email() {
+  if (!m_open || m_index >= m_items.size()) return false;
+  return m_shell.Execute("open", MailTarget(m_items[m_index]));
+}
+
+std::string CNewsStory::RichText(const sNewsDetails& item) {
+  const auto escape = [](const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '\\' || c == '{' || c == '}') {
+        out += '\\';
+        out += c;
+      } else if (c == '\n') {
+        out += "\\par\n";
+      } else if (u >= 0x80 || (u < 0x20 && c != '\t')) {
+        out += Format("\\'%02x", u);
+      } else {
+        out += c;
+      }
+    }
+    return out;
+  };
+  return "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\b\\fs30 " + escape(item.headline) +
+         "\\b0\\fs18\\par\n\\par\n" + escape(item.text) + "}";
+}
+
+bool CNewsStory::Print() {
+  if (!m_open || m_index >= m_items.size()) return false;
+  const std::filesystem::path file = m_workingDir / "temp.rtf";
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << RichText(m_items[m_index]);
+    if (!out) return false;
+  }
+  return m_shell.Execute("print", file.string());
+}
+
+// ---- news window
+
+namespace {
+
+sListPorts ListPorts(CControlBlock& cb) {
+  return {cb.Dlgs(),
+          cb.Settings(),
+          &cb.Clip(),
+          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
+          {}};
+}
+
+constexpr int kReportTypeDescriptor = static_cast<int>(NewsColumn::kReportType);
+
+}  // namespace
+
+CNews::CNews(CControlBlock& cb, CNewsFeed& feed, Shell& shell, std::filesystem::path workingDir)
+    : m_cb(cb),
+      m_feed(feed),
+      m_list(ListPorts(cb), kProfileName),
+      m_story(feed.Calls(), shell, std::move(workingDir)) {
+  // Items are kept by position in the global list, which only grows.
+  m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
+    return data != 0 && Cell(static_cast<size_t>(data - 1), column, cell);
+  });
+  m_list.SetOwner(this);
+  m_list.SetDefaultVisible({0, 1, 2, 3, 4, 12, 13});
+  m_list.SetColumns(NewsColumns());
+  m_list.EnableFilterHeader(true);
+  Reload();
+}
+
+void CNews::Reload() {
+  m_list.DeleteAllItems();
+  for (size_t i = 0; i < m_feed.Calls().size(); ++i)
+    m_list.InsertItem(0, static_cast<ItemData>(i + 1));
+}
+
+void CNews::AddNewest() {
+  if (m_feed.Calls().empty()) return;
+  m_list.InsertItem(0, static_cast<ItemData>(m_feed.Calls().size()));
+  if (m_view) m_view->Refresh();
+}
+
+bool CNews::Cell(size_t index, int column, sCellInfo& cell) const {
+  if (index >= m_feed.Calls().size() || column < 0 || column >= kNewsColumnCount) return false;
+  const sNewsDetails& item = m_feed.Calls()[index];
+  const auto which = static_cast<NewsColumn>(column);
+  cell.text = NewsCellText(item, which, false);
+  const sRgb colour = NewsRowColour(item);
+  cell.textColor = Rgb(static_cast<uint8_t>(colour.r), static_cast<uint8_t>(colour.g),
+                       static_cast<uint8_t>(colour.b));
+  if (which == NewsColumn::kIndicator) cell.icon = NewsIcon(item);
+  return true;
+}
+
+std::vector<sMenuItem> CNews::ContextMenu() const {
+  return {{kCmdNews, "News"},
+          {kCmdTechnicalCalls, "Technical Calls"},
+          {kCmdResearchCalls, "Research Calls"},
+          {0, ""},
+          {kCmdWriteToExcel, "Write To Excel"},
+          {kCmdNewsGridLines, "Draw Grid Lines", m_list.GridLines()}};
+}
+
+void CNews::FilterTab(const char* tab, std::string caption) {
+  const int pos = m_list.Position(kReportTypeDescriptor);
+  if (pos >= 0) m_list.SetFilter(pos, tab, false);
+  m_caption = std::move(caption);
+  if (m_view) m_view->SetTitle(m_caption);
+}
+
+bool CNews::OnCommand(int id) {
+  switch (id) {
+    case kCmdNews: {
+      // All items again: the tab filter goes.
+      const int pos = m_list.Position(kReportTypeDescriptor);
+      if (pos >= 0) m_list.ClearFilter(pos);
+      m_caption = "News";
+      if (m_view) m_view->SetTitle(m_caption);
+      return true;
+    }
+    case kCmdTechnicalCalls:
+      FilterTab("Technical calls",
+                Format("Technical calls - %s", m_cb.session.loggedInUserId.c_str()));
+      return true;
+    case kCmdResearchCalls:
+      FilterTab("Research calls",
+                Format("Research calls - %s", m_cb.session.loggedInUserId.c_str()));
+      return true;
+    case kCmdNewsWriteToExcel:
+      m_list.WriteToExcel();
+      return true;
+    case kCmdNewsGridLines:
+      m_list.ToggleGridLines();
+      return true;
+    default:
+      return m_list.OnCommand(id);
+  }
+}
+
+bool CNews::Show() {
+  if (!m_view) m_view = m_cb.Views().CreateNewsWindow(*this);
+  if (!m_view) return false;
+  if (!m_story.GetView()) m_story.SetView(m_cb.Views().CreateNewsStory(m_story));
+  Reload();
+  m_view->SetTitle(m_caption);
+  m_view->Refresh();
+  m_view->Show(true);
+  return true;
+}
+
+bool CNews::OnEnter() {
+  for (const int row : m_list.Selection()) {
+    const ItemData data = m_list.GetItemData(row);
+    if (data) return m_story.Open(static_cast<size_t>(data - 1));
+  }
+  return false;
+}
+
+}  // namespace kovo

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "market/news_details.h"
+#include "platform/shell.h"
+#include "platform/view.h"
+#include "ui/filter_list_ctrl.h"
+
+namespace kovo {
+
+class CControlBlock;
+
+inline constexpr int kCmdNews = 14003;
+inline constexpr int kCmdTechnicalCalls = 14004;
+inline constexpr int kCmdResearchCalls = 14005;
+inline constexpr int kCmdNewsWriteToExcel = 14010;
+inline constexpr int kCmdNewsGridLines = 14011;
+inline constexpr int kIdNextStory = 1713;
+inline constexpr int kIdPreviousStory = 1714;
+inline constexpr int kIdEmailStory = 1715;
+inline constexpr int kIdPrintStory = 1716;
+
+// One item of a list of calls in full, stepping through its neighbours.
+class CNewsStory {
+ public:
+  CNewsStory(std::vector<sNewsDetails>& items, Shell& shell, std::filesystem::path workingDir)
+      : m_items(items), m_shell(shell), m_workingDir(std::move(workingDir)) {}
+
+  // Opens on an item; false when there is none at index.
+  bool Open(size_t index);
+  bool OnCommand(int id);
+  void Previous();
+  void Next();
+  bool Email();
+  bool Print();
+
+  bool IsOpen() const { return m_open; }
+  size_t Index() const { return m_index; }
+  const std::string& Caption() const { return m_caption; }
+  // Headline, two line feeds, body; the headline is bold at 15 points.
+  std::string Content() const;
+  int Icon() const;
+  bool PreviousVisible() const { return m_open && m_index > 0; }
+  bool NextVisible() const { return m_open && m_index + 1 < m_items.size(); }
+
+  // The mail address a story goes out with.
+  static std::string MailTarget(const sNewsDetails& item);
+  // The story as rich text, for printing.
+  static std::string RichText(const sNewsDetails& item);
+  const sNewsDetails* Item() const {
+    return m_open && m_index < m_items.size() ? &m_items[m_index] : nullptr;
+  }
+
+  // The window, when the window system makes one; it follows every step.
+  void SetView(std::unique_ptr<View> view) { m_view = std::move(view); }
+  View* GetView() const { return m_view.get(); }
+
+ private:
+  void Show(size_t index, const char* captionHead);
+
+  std::vector<sNewsDetails>& m_items;
+  Shell& m_shell;
+  std::filesystem::path m_workingDir;
+  size_t m_index = 0;
+  bool m_open = false;
+  std::string m_caption;
+  std::unique_ptr<View> m_view;
+};
+
+// The news window: every call and news item with its colours and icons,
+// filtered by tab, opening the story window on Enter.
+class CNews {
+ public:
+  static constexpr const char* kProfileName = "News";
+  CNews(CControlBlock& cb, CNewsFeed& feed, Shell& shell, std::filesystem::path workingDir);
+
+  // Fills the list from the global list of calls again.
+  void Reload();
+  // The newest item of the global list goes on top.
+  void AddNewest();
+  CFilterListCtrl& List() { return m_list; }
+  bool Cell(size_t index, int column, sCellInfo& cell) const;
+  std::vector<sMenuItem> ContextMenu() const;
+  bool OnCommand(int id);
+  // Enter: the story of the first selected row.
+  bool OnEnter();
+  const std::string& Caption() const { return m_caption; }
+  CNewsStory& Story() { return m_story; }
+  // Makes the window and its story window and shows the list.
+  bool Show();
+  View* GetView() const { return m_view.get(); }
+
+ private:
+  void FilterTab(const char* tab, std::string caption);
+
+  CControlBlock& m_cb;
+  CNewsFeed& m_feed;
+  CFilterListCtrl m_list;
+  CNewsStory m_story;
+  std::string m_caption = "News";
+  std::unique_ptr<View> m_view;
+};
+
+}  // namespace kovo

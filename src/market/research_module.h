@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <kovozint/option_call.h>
+
+#include "market/broker_calls.h"
+#include "market/news_details.h"
+#include "market/news_window.h"
+#include "plugin/control_block.h"
+#include "plugin/session_module.h"
+
+namespace kovo {
+
+// One feed of the history queue.
+struct sHistoryRequest {
+  std::string title;
+  bool sendRequest = false;
+  std::vector<sRequestField> requestFields;
+  std::vector<sRequestField> interestFields;
+};
+
+// Calls the option strategy library; false when it cannot be loaded.
+using OptionStrategyCall = std::function<bool(const sOptionCall& call)>;
+// The library in the host program's "kovo plugins" folder, loaded per call.
+OptionStrategyCall LibraryOptionStrategy(std::filesystem::path library);
+std::filesystem::path OptionStrategyPath(const std::filesystem::path& hostFolder);
+
+// Option-call broadcasts and the option-call history: each call becomes a
+// news message filed through the record builder, and goes to the library.
+class COptionCallRx {
+ public:
+  COptionCallRx(CControlBlock& cb, CNewsFeed& feed, OptionStrategyCall strategy)
+      : m_cb(cb), m_feed(feed), m_strategy(std::move(strategy)) {}
+  // Reads the call; nothing happens for one without legs.
+  static sOptionCall ReadCall(const wmp_msg* message, int32_t& legCount);
+  void OnOptionCall(const wmp_msg* message, bool bulk);
+  void OnNotice(const wmp_msg* message);
+
+ private:
+  bool FileCall(const sOptionCall& call, int32_t legCount, const std::string& requestName,
+                bool bulk);
+
+  CControlBlock& m_cb;
+  CNewsFeed& m_feed;
+  OptionStrategyCall m_strategy;
+};
+
+// The research and calls feed of a session: the global list of calls, the
+// history queue, live calls and option calls.
+class CResearchModule : public CSessionModule {
+ public:
+  CResearchModule(CControlBlock& cb, std::string hostUserId, OptionStrategyCall strategy);
+  ~CResearchModule() override;
+
+  CNewsFeed& Feed() { return m_feed; }
+  COptionCallRx& OptionCalls() { return m_optionRx; }
+  CBrokerCalls& BrokerCalls() { return m_brokerCalls; }
+  // Shift+N: the news window over the global list of calls.
+  bool ShowNews();
+  CNews* News() const { return m_news.get(); }
+  const std::vector<sHistoryRequest>& Queue() const { return m_queue; }
+  int QueueIndex() const { return m_index; }
+  // Live calls for the broker calls window, newest last.
+  std::function<void(const sNewsDetails&)> onLiveCall;
+
+  // Builds the queue and sends its first entry; a history under way is
+  // not started again.
+  void StartHistory();
+  void OnHistoryReply(const wmp_msg* message);
+  void OnBroadcast(const wmp_msg* message);
+
+ private:
+  void SendEntry(const sHistoryRequest& entry);
+  void Subscribe(const sHistoryRequest& entry);
+  void Advance();
+
+  CControlBlock& m_cb;
+  std::string m_hostUserId;
+  CBrokerCalls m_brokerCalls;
+  CNewsFeed m_feed;
+  COptionCallRx m_optionRx;
+  std::vector<sHistoryRequest> m_queue;
+  int m_index = -1;
+  long m_retrieved = 0;
+  std::vector<int64_t> m_watches;
+  int m_listener = 0;
+  int m_peerObserver = 0;
+  std::unique_ptr<ProcessShell> m_shell;
+  std::unique_ptr<CNews> m_news;
+};
+
+}  // namespace kovo
