@@ -379,8 +379,9 @@ void CSignalWatcherThread::Drain(sHeldFile& file, bool writerDone) {
   }
   if (stopped || pending.empty()) return;
   // A last line without its end: its writer may be half way through it, so
-  // it waits until the writer has closed the file.
-  if (writerDone) {
+  // it waits until the file has no writer left (a close may be another
+  // writer's, while this one's line is only partly in).
+  if (writerDone && !FileOpenForWriting(file.fd)) {
     take(0, pending.size(), pending.size());
   } else {
     file.lineHeld = true;

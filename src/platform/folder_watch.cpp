@@ -1,14 +1,19 @@
 #include "platform/folder_watch.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 namespace kovo {
 
@@ -146,6 +151,45 @@ bool CFolderWatch::Idle() const {
   int queued = 0;
   if (ioctl(inotify, FIONREAD, &queued) != 0) return false;
   return queued == 0 && m_blocked.load();
+}
+
+bool FileOpenForWriting(int fd) {
+  struct stat self {};
+  if (fstat(fd, &self) != 0) return false;
+  DIR* proc = opendir("/proc");
+  if (!proc) return false;
+  bool writing = false;
+  while (!writing) {
+    const dirent* process = readdir(proc);
+    if (!process) break;
+    if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
+    const std::string base = std::string("/proc/") + process->d_name;
+    DIR* fds = opendir((base + "/fd").c_str());
+    if (!fds) continue;
+    while (!writing) {
+      const dirent* entry = readdir(fds);
+      if (!entry) break;
+      if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+      struct stat target {};
+      if (stat((base + "/fd/" + entry->d_name).c_str(), &target) != 0) continue;
+      if (target.st_dev != self.st_dev || target.st_ino != self.st_ino) continue;
+      // The descriptor's access mode is in the octal "flags:" line of its fdinfo.
+      std::FILE* info = std::fopen((base + "/fdinfo/" + entry->d_name).c_str(), "r");
+      if (!info) continue;
+      char line[128];
+      while (std::fgets(line, sizeof line, info)) {
+        unsigned long flags = 0;
+        if (std::sscanf(line, "flags: %lo", &flags) == 1) {
+          writing = (flags & O_ACCMODE) != O_RDONLY;
+          break;
+        }
+      }
+      std::fclose(info);
+    }
+    closedir(fds);
+  }
+  closedir(proc);
+  return writing;
 }
 
 }  // namespace kovo

@@ -26,6 +26,13 @@ struct sFolderChanges {
   bool Empty() const { return !anything && resized.empty() && closed.empty(); }
 };
 
+// Whether any process (this one included) has the file behind fd open for
+// writing. One writer's close says nothing of another still half way through
+// a line, so a close is checked with this before a last line is taken as it
+// stands. Walks /proc, so it is for the rare case, not every change; processes
+// whose descriptors cannot be read count as not writing.
+bool FileOpenForWriting(int fd);
+
 // Change notification for one folder (not its subfolders), for changes of
 // file size, with the closes of writers beside them. Attribute changes and
 // reads are not changes. Waits end early when Wake is called from another

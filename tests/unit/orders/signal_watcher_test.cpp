@@ -304,6 +304,12 @@ TEST_F(SignalFileTest, ALastLineWithoutItsEndIsTakenAsItStandsOnceItsWriterClose
   Put(fd, two.substr(0, two.size() - 1));
   ASSERT_TRUE(Settled());
   EXPECT_EQ(Placed(), std::multiset<int>{1});
+  // Another writer's close leaves it waiting: this writer still has it open.
+  const int other = OpenFile(O_WRONLY | O_APPEND);
+  ASSERT_GE(other, 0);
+  close(other);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Placed(), std::multiset<int>{1});
   close(fd);
   ASSERT_TRUE(PlacedAll({2}));
   ASSERT_TRUE(Settled());
