@@ -5,8 +5,8 @@
 #include <charconv>
 #include <ctime>
 
-#include "backend/market_movers.h"
 #include "backend/market_messages.h"
+#include "backend/market_movers.h"
 #include "backend/protocol.h"
 #include "base/number.h"
 #include "base/text.h"

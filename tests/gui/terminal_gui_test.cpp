@@ -3,8 +3,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableWidget>
 #include <QTest>
 
