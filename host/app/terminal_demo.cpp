@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <cmath>
@@ -320,8 +321,9 @@ void CTerminalDemo::ShowCharts() {
         ShowChart("Zint Chart", false, "10-intraday-chart.png", [this] {
           ChartTour([this] {
             FiveMinuteChart([this] {
-              ShowChart("Zint Historical Chart", true, "11-historical-chart.png",
-                        [this] { MarketMonitor([this] { ShowMovers(); }); });
+              ShowChart("Zint Historical Chart", true, "11-historical-chart.png", [this] {
+                MarketMonitor([this] { CallsAndStory([this] { ShowMovers(); }); });
+              });
             });
           });
         });
@@ -533,6 +535,63 @@ void CTerminalDemo::MarketMonitor(std::function<void()> next) {
           dock->setFloating(false);
           dock->hide();
           next();
+        });
+      });
+}
+
+void CTerminalDemo::CallsAndStory(std::function<void()> next) {
+  if (QAction* action = m_window.PluginAction("Technical,Research and Option Calls")) {
+    std::printf("Triggering \"Technical,Research and Option Calls\"\n");
+    action->trigger();
+  }
+  const auto callsList = [this]() -> QTableView* {
+    auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("BrokerCalls"));
+    return dock ? dock->findChild<QTableView*>() : nullptr;
+  };
+  // The day's calls come with the history the login started.
+  Poll(
+      "the day's calls in the calls pane", 60000,
+      [callsList] { return callsList() && callsList()->model()->rowCount() >= 3; },
+      [this, next = std::move(next)] {
+        auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("BrokerCalls"));
+        dock->setFloating(true);
+        dock->resize(1000, 340);
+        After(300, [this, dock, next] {
+          Save(*dock, "20-calls-pane.png");
+          dock->setFloating(false);
+          dock->hide();
+          std::printf("Pressing Shift+N\n");
+          if (m_window.Plugin().processHotKey)
+            m_window.Plugin().processHotKey("Shift+N", 0, 0, nullptr, 0);
+          After(500, [this, next] {
+            QTableView* news = nullptr;
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+              if (widget == &m_window || !widget->isVisible()) continue;
+              if (widget->windowTitle().startsWith(QLatin1String("News")))
+                news = widget->findChild<QTableView*>();
+            }
+            if (!news || news->model()->rowCount() == 0) {
+              std::fprintf(stderr, "demo: no news window with stories\n");
+              next();
+              return;
+            }
+            Save(*news->window(), "20-news-window.png");
+            news->selectRow(0);
+            emit news->activated(news->model()->index(0, 0));
+            After(500, [this, next] {
+              for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && widget->findChild<QTextEdit*>() &&
+                    widget->findChild<QPushButton*>(QString(), Qt::FindChildrenRecursively)) {
+                  Save(*widget, "20-story-window.png");
+                  widget->hide();
+                }
+              }
+              for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->windowTitle().startsWith(QLatin1String("News"))) widget->hide();
+              }
+              next();
+            });
+          });
         });
       });
 }

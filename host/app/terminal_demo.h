@@ -43,6 +43,8 @@ class CTerminalDemo final : public QObject {
   // Chooses 5 minutes in the intraday chart's own interval strip.
   void FiveMinuteChart(std::function<void()> next);
   void MarketMonitor(std::function<void()> next);
+  // The calls pane with the day's calls, then a story opened from the news window.
+  void CallsAndStory(std::function<void()> next);
   // Indicators through the list, the settings dialog, a template saved and
   // loaded, and the data table, on the intraday chart.
   void ChartTour(std::function<void()> next);
