@@ -1,6 +1,7 @@
 #include "ui/holder_frame.h"
 
 #include <charconv>
+#include <vector>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -126,14 +127,18 @@ void CNTHolderFrame::Resize(int width, int height) {
 void CNTHolderFrame::SaveSizes() const {
   // A single pane fills the frame; there is no size to keep.
   if (PaneCount() < 2) return;
+  // Every pane's size in one rewrite of the file, not one (and one fsync) each.
+  std::vector<ini::sIniEntry> entries;
   for (int i = 0; i < PaneCount(); ++i) {
     const std::string& name = Pane(i).Name();
-    if (name.empty()) continue;
-    if (m_settings.Write(name, kSizeKey, Format("%d", PaneSize(i)), kZintSettingsFile,
-                         SettingsLocation::kUserFolder) == 0 &&
-        m_log)
-      m_log(Format("Splitter size of %s not saved", name.c_str()));
+    if (!name.empty()) entries.push_back({name, kSizeKey, Format("%d", PaneSize(i))});
   }
+  if (entries.empty() ||
+      m_settings.WriteBatch(entries, kZintSettingsFile, SettingsLocation::kUserFolder) != 0)
+    return;
+  if (!m_log) return;
+  for (const ini::sIniEntry& entry : entries)
+    m_log(Format("Splitter size of %s not saved", entry.section.c_str()));
 }
 
 void CNTHolderFrame::RestoreSizes() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,20 @@ TEST_F(HolderFrameTest, SizesAreRestoredAndSavedPerNamedPaneOnlyWithSeveralPanes
   two.SaveSizes();
   EXPECT_EQ(Stored("CMonitor150"), "180");
   EXPECT_EQ(Stored("CMonitor151"), "420");
+
+  // A file that takes no size names every pane it lost.
+  const auto file = m_settings.PerUserPath(kZintSettingsFile);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+  two.SetPaneSize(0, 200);
+  two.SetPaneSize(1, 400);
+  two.SaveSizes();
+  std::filesystem::permissions(
+      file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(Stored("CMonitor150"), "180");
+  EXPECT_EQ(Stored("CMonitor151"), "420");
+  EXPECT_EQ(m_log,
+            (std::vector<std::string>{m_log.front(), "Splitter size of CMonitor150 not saved",
+                                      "Splitter size of CMonitor151 not saved"}));
 
   // A vertical frame keeps column widths under the same key.
   CNTHolderFrame side(m_dialogs, m_settings);
