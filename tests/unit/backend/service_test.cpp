@@ -10,38 +10,14 @@
 #include "backend/market_messages.h"
 #include "backend/protocol.h"
 #include "base/number.h"
-#include "fakes/recording_notifier.h"
+#include "unit/backend/session_fixture.h"
 
 namespace kovo::test {
 namespace {
 
 using backend::CClientSession;
 
-constexpr int64_t kNow = 1796441587;  // Saturday 5 December 2026, 09:03:07 in Asia/Kolkata
-
-class Service : public ::testing::Test {
- protected:
-  Service() : market(1, kNow) {}
-
-  std::unique_ptr<CClientSession> Session() {
-    return std::make_unique<CClientSession>(market, config, "10.1.2.3",
-                                            [this](std::string_view frame) {
-                                              connectkovo::Message m;
-                                              ASSERT_EQ(m.Decode(frame), WMP_OK);
-                                              out.push_back(CopyMessage(m.Get()));
-                                            });
-  }
-  static std::string Request(const std::vector<std::pair<int32_t, std::string>>& fields) {
-    connectkovo::Writer w;
-    w.Start();
-    for (const auto& [id, value] : fields) w.Add(id, value);
-    return std::string(w.Frame());
-  }
-
-  backend::Market market;
-  backend::ServiceConfig config;
-  std::vector<SeenMessage> out;
-};
+class Service : public BackendSessionTest {};
 
 TEST_F(Service, RepliesEchoTheRequestIdAndMarkTheirLastMessage) {
   auto s = Session();
