@@ -18,40 +18,19 @@
 #include <set>
 #include <string>
 
-#include "fakes/temp_dir.h"
 #include "gui/charts/chart_pane_view.h"
-#include "host/app/terminal_window.h"
+#include "gui/real_terminal.h"
 
 namespace kovo::test {
 namespace {
 
 using terminal::CTerminalWindow;
 
-// Processes Qt events until pred holds; false after `seconds` without it.
-bool WaitFor(const std::function<bool()>& pred, int seconds = 15) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
-
-class TerminalChart : public ::testing::Test {
+class TerminalChart : public RealTerminalTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "terminal_chart_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-
   void SetUp() override {
-    ::setenv("KOVOZINT_HOST_FOLDER", dir.Path().c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    RealTerminalTest::SetUp();
     // Weeks of one-minute bars, as a trader's chart holds them.
-    std::filesystem::create_directories(dir / "kovo plugins");
     std::ofstream(dir / "kovo plugins" / "kovozint.ini") << "[ZINT_DATA]\nNO OF DAYS=22\n";
     terminal::TerminalOptions options;
     options.pluginPath = KOVOZINT_LIBRARY;
@@ -66,12 +45,6 @@ class TerminalChart : public ::testing::Test {
     // Charts belong to a launched session.
     ASSERT_NE(window->Plugin().launchOnStart, nullptr);
     window->Plugin().launchOnStart("test", window->Core().Config().userId.c_str());
-  }
-
-  void TearDown() override {
-    window.reset();
-    ::unsetenv("KOVOZINT_HOST_FOLDER");
-    ::unsetenv("XDG_DATA_HOME");
   }
 
   bool Logged(const std::string& text) const {
@@ -92,9 +65,6 @@ class TerminalChart : public ::testing::Test {
     return panes;
   }
   static int Bars(const QWidget* pane) { return pane->property(gui::kChartBarsProperty).toInt(); }
-
-  TempDir dir;
-  std::unique_ptr<CTerminalWindow> window;
 };
 
 TEST_F(TerminalChart, TheChartCommandDocksAChartWhoseLastBarMovesWithTicks) {

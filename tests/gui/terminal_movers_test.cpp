@@ -20,44 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "fakes/temp_dir.h"
-#include "host/app/terminal_window.h"
+#include "gui/real_terminal.h"
 
 namespace kovo::test {
 namespace {
 
 using terminal::CTerminalWindow;
 
-bool WaitFor(const std::function<bool()>& pred, int seconds = 15) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
-
-class TerminalMovers : public ::testing::Test {
+class TerminalMovers : public RealTerminalTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "terminal_movers_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-
-  void SetUp() override {
-    ::setenv("KOVOZINT_HOST_FOLDER", dir.Path().c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    std::filesystem::create_directories(dir / "kovo plugins");
-  }
-  void TearDown() override {
-    window.reset();
-    ::unsetenv("KOVOZINT_HOST_FOLDER");
-    ::unsetenv("XDG_DATA_HOME");
-  }
-
   void StartTerminal(const std::function<void(terminal::TerminalOptions&)>& adjust = {}) {
     terminal::TerminalOptions options;
     options.pluginPath = KOVOZINT_LIBRARY;
@@ -103,9 +74,6 @@ class TerminalMovers : public ::testing::Test {
       if (lines[i].find(text) != std::string::npos) return static_cast<long>(i);
     return -1;
   }
-
-  TempDir dir;
-  std::unique_ptr<CTerminalWindow> window;
 };
 
 // With an automatic login the strategy waits for the user's peer data, so
