@@ -132,12 +132,12 @@ class BasicWindowSum {
   }
 
   // Pushes t, t + 1, ... up to end while each holds a value, calling
-  // emit(t, mean, variance) after each (variance 0 without Moments). The
+  // onWindow(t, mean, variance) after each (variance 0 without Moments). The
   // window must be Full() already. The same arithmetic as Push, Mean and
   // MeanVariance, with the state in registers; returns the first position not
   // pushed.
-  template <typename Emit>
-  size_t PushWhole(size_t t, size_t end, Emit&& emit) {
+  template <typename OnWindow>
+  size_t PushWhole(size_t t, size_t end, OnWindow&& onWindow) {
     const double* x = m_x.data();
     const size_t n = m_n;
     const double inv = m_inv;
@@ -166,9 +166,9 @@ class BasicWindowSum {
         const double sum = s + sufS[n - j];
         if constexpr (Moments) {
           const double sm = sum * inv, qm = (q + sufQ[n - j]) * inv, var = qm - sm * sm;
-          emit(u, flat ? last : shift + sm, flat || var < 0 ? 0.0 : var);
+          onWindow(u, flat ? last : shift + sm, flat || var < 0 ? 0.0 : var);
         } else {
-          emit(u, flat ? last : sum * inv, 0.0);
+          onWindow(u, flat ? last : sum * inv, 0.0);
         }
       }
       m_s = s, m_q = q, m_last = last, m_j = j, m_run = run;

@@ -694,7 +694,7 @@ void Adx(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   if (t < size && Ok(h[t - 1], l[t - 1]) && Ok(prevClose, str, spd) && Ok(smd, sadx)) {
     for (; t < size; ++t) {
       const double hh = h[t], ll = l[t], cc = c[t];
-      if (!(Ok(hh) & Ok(ll) & Ok(cc))) break;
+      if (Ok(hh) + Ok(ll) + Ok(cc) != 3) break;  // one test for the three, no branch each
       const double tr = std::max({hh - ll, std::fabs(hh - prevClose), std::fabs(prevClose - ll)});
       prevClose = cc;
       const double up = std::max(hh - h[t - 1], 0.0), dn = std::max(l[t - 1] - ll, 0.0);
