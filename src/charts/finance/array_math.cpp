@@ -12,7 +12,8 @@ void MovAvg(std::span<const double> x, int n, std::span<double> y, size_t from) 
     if (!HasValue(x[t])) {
       y[t++] = NoValue;
     } else if (w.Full()) {
-      t = w.PushWhole(t, x.size(), [&](size_t u, double mean, double) { y[u] = mean; });
+      t = w.PushWhole(t, x.size(), y.data(), nullptr,
+                      [](double mean, double, double& out, double&) { out = mean; });
     } else {
       w.Push(t);
       y[t] = w.Full() ? w.Mean() : NoValue;

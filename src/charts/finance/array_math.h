@@ -12,9 +12,13 @@ namespace kovo::finance {
 // Marks a position that has no value; every series uses it for "not computable yet".
 inline constexpr double NoValue = 1.7e308;
 
+inline unsigned long long BitsOf(double x) {
+  return std::bit_cast<unsigned long long>(x);
+}
+
 // Compared as bits: the same answer as x != NoValue, in one integer compare.
 inline bool HasValue(double x) {
-  return std::bit_cast<unsigned long long>(x) != std::bit_cast<unsigned long long>(NoValue);
+  return BitsOf(x) != BitsOf(NoValue);
 }
 
 // Array primitives the indicators are built from. Each writes positions
@@ -63,25 +67,50 @@ inline size_t Room(std::span<const double> x, size_t n) {
 
 // Sum (and optionally the sum of squared deviations) of the window, with no
 // running total: positions are taken in blocks of n, and a window is the head
-// of the current block (a prefix sum) plus the values before the block (suffix
-// sums worked out once per block). Nothing carries rounding from one window to
-// the next, a window of values that are not negative never sums below zero,
-// and each window's sum depends only on its values and on where the block
-// starts, so a tail equals a full computation bit for bit.
+// of the current block (a prefix sum) plus the newest values before the block.
+// Those come from the previous block's prefix sums (its total less a prefix)
+// when that block is whole, else from suffix sums worked out by walking back.
+// Nothing carries rounding past two blocks, a window of values that are not
+// negative never sums below zero, and each window's sum depends only on its
+// values and on where the blocks start, so a tail equals a full computation
+// bit for bit. With Moments the values are taken less a shift, the last value
+// before a stretch of kShiftBlocks blocks or before a block whose values have
+// moved away from it, so the variance keeps its digits.
 template <bool Moments>
 class BasicWindowSum {
  public:
+  static constexpr size_t kShiftBlocks = 16;
+  static constexpr double kDrift = 1.0 / 128;
+
   BasicWindowSum(std::span<const double> x, int n)
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
         m_inv(1.0 / static_cast<double>(m_n)),
-        m_sufS(Room(x, m_n) + 1),
-        m_sufQ(Moments ? Room(x, m_n) + 1 : 0) {}
+        m_store((Moments ? 5 : 3) * (Room(x, m_n) + 1)) {
+    // One allocation: a kernel's tail recompute makes several of these.
+    double* p = m_store.data();
+    const size_t room = Room(x, m_n) + 1;
+    m_preS = p, m_prevS = p + room, m_flat = p + 2 * room;
+    if constexpr (Moments) m_preQ = p + 3 * room, m_prevQ = p + 4 * room;
+  }
+  // The arrays point into m_store, which a copy would not share.
+  BasicWindowSum(const BasicWindowSum&) = delete;
+  BasicWindowSum& operator=(const BasicWindowSum&) = delete;
 
   // The state a pass over positions [0, from) leaves.
   void Resume(size_t from) {
     from = std::min(from, m_x.size());
-    StartBlock(from - from % m_n);
+    const size_t b = from - from % m_n;
+    if constexpr (Moments) ResumeShift(b);
+    if (b >= m_n && Whole(b - m_n)) {
+      // The previous block is whole: its prefix sums, as the pass made them.
+      m_start = b - m_n;
+      m_j = 0;
+      m_s = m_q = 0;
+      for (size_t t = m_start; t < b; ++t) Accumulate(m_x[t]);
+      TrailingRun(b);
+    }
+    StartBlock(b);
     for (size_t t = m_start; t < from; ++t)
       if (HasValue(m_x[t])) Push(t);
   }
@@ -89,27 +118,22 @@ class BasicWindowSum {
   // x[t] must be valid; t increases from call to call.
   [[gnu::always_inline]] void Push(size_t t) {
     if (t - m_start >= m_n) [[unlikely]]
-      StartBlock(t - (t - m_start) % m_n);
+      StartBlock(BlockOf(t));
     const double v = m_x[t];
-    ++m_j;
     if constexpr (Moments) {
-      if (m_avail == 0 && m_j == 1) m_shift = v;
-      const double d = v - m_shift;
-      m_s += d;
-      m_q += d * d;
-    } else {
-      m_s += v;
+      if (!m_shiftSet) m_shift = v, m_shiftSet = true;
     }
-    m_run = v == m_last ? std::min(m_run + 1, m_n) : 1;
+    Accumulate(v);
+    m_run = BitsOf(v) == BitsOf(m_last) ? m_run + 1 : 1;
     m_last = v;
   }
 
   bool Full() const { return m_j + m_avail >= m_n; }
   // Every value of the window equals Last().
-  bool Flat() const { return m_run == m_n; }
+  bool Flat() const { return m_run >= m_n; }
   double Last() const { return m_last; }
   // The window's sum (of the values less the shift, with Moments); only when Full().
-  double Sum() const { return m_s + m_sufS[m_n - m_j]; }
+  double Sum() const { return m_s + (m_totS - m_prevS[m_j]); }
   // The window's mean, exact for equal values; only when Full().
   double Mean() const {
     if (Flat()) return m_last;
@@ -124,54 +148,86 @@ class BasicWindowSum {
   }
   // Both, in one go.
   void MeanVariance(double& mean, double& var) const {
-    const double s = Sum() * m_inv, q = (m_q + m_sufQ[m_n - m_j]) * m_inv;
+    const double s = Sum() * m_inv, q = (m_q + (m_totQ - m_prevQ[m_j])) * m_inv;
     const double v = q - s * s;
     const bool flat = Flat();
     mean = flat ? m_last : m_shift + s;
     var = flat || v < 0 ? 0.0 : v;
   }
 
-  // Pushes t, t + 1, ... up to end while each holds a value, calling
-  // onWindow(t, mean, variance) after each (variance 0 without Moments). The
-  // window must be Full() already. The same arithmetic as Push, Mean and
-  // MeanVariance, with the state in registers; returns the first position not
-  // pushed.
-  template <typename OnWindow>
-  size_t PushWhole(size_t t, size_t end, OnWindow&& onWindow) {
+  // Pushes t, t + 1, ... up to end while each holds a value; for each
+  // window, finish(mean, variance, out0[t], out1[t]) (variance 0 and out1
+  // unused without Moments). finish should be a plain function of its values;
+  // the outputs may not alias x. The window must be Full() already. The same
+  // arithmetic as Push, Mean and MeanVariance, in a loop over each block's
+  // head and then one over its windows that the compiler vectorises; returns
+  // the first position not pushed.
+  template <typename Finish>
+  size_t PushWhole(size_t t, size_t end, double* __restrict out0, double* __restrict out1,
+                   Finish&& finish) {
     const double* x = m_x.data();
     const size_t n = m_n;
     const double inv = m_inv;
     while (t < end) {
-      if (t - m_start >= n) StartBlock(t - (t - m_start) % n);
+      if (t - m_start >= n) StartBlock(BlockOf(t));
       const size_t stop = std::min(end, m_start + n);
-      const double* sufS = m_sufS.data();
-      const double* sufQ = m_sufQ.data();
+      double* preS = m_preS;
+      double* preQ = m_preQ;
+      double* flat = m_flat;
       const double shift = m_shift;
-      double s = m_s, q = m_q, last = m_last;
-      size_t j = m_j, run = m_run, u = t;
-      for (; u < stop; ++u) {
-        const double v = x[u];
-        if (!HasValue(v)) break;
-        ++j;
+      // The block's head first, one value after the other ...
+      const size_t j0 = m_j;
+      const double* xs = x + t;
+      double* headS = preS + j0 + 1;
+      double* headQ = Moments ? preQ + j0 + 1 : nullptr;
+      double* headFlat = flat + j0 + 1;
+      double s = m_s, q = m_q;
+      unsigned long long last = BitsOf(m_last);
+      size_t run = m_run, len = stop - t;
+      for (size_t k = 0; k < len; ++k) {
+        const double v = xs[k];
+        const unsigned long long bits = BitsOf(v);
+        if (bits == BitsOf(NoValue)) {
+          len = k;
+          break;
+        }
         if constexpr (Moments) {
           const double d = v - shift;
           s += d;
           q += d * d;
+          headQ[k] = q;
         } else {
           s += v;
         }
-        run = v == last ? std::min(run + 1, n) : 1;
-        last = v;
-        const bool flat = run == n;
-        const double sum = s + sufS[n - j];
+        headS[k] = s;
+        run = bits == last ? run + 1 : 1;
+        last = bits;
+        headFlat[k] = run >= n ? 1.0 : 0.0;
+      }
+      const size_t u = t + len;
+      m_s = s, m_q = q, m_last = std::bit_cast<double>(last), m_j = j0 + len, m_run = run;
+      // ... then its windows, which do not depend on each other.
+      const double* prevS = m_prevS + j0 + 1;
+      const double* prevQ = Moments ? m_prevQ + j0 + 1 : nullptr;
+      const double totS = m_totS, totQ = m_totQ;
+      double* __restrict o0 = out0 + t;
+      double* __restrict o1 = Moments ? out1 + t : nullptr;
+      for (size_t k = 0; k < len; ++k) {
+        // Blends rather than selects, which the compiler vectorises; with
+        // finite values and a flag of 0 or 1 they are exact.
+        const double equal = headFlat[k], other = 1.0 - equal;
+        const double sum = headS[k] + (totS - prevS[k]);
+        double a, b;
         if constexpr (Moments) {
-          const double sm = sum * inv, qm = (q + sufQ[n - j]) * inv, var = qm - sm * sm;
-          onWindow(u, flat ? last : shift + sm, flat || var < 0 ? 0.0 : var);
+          const double sm = sum * inv, qm = (headQ[k] + (totQ - prevQ[k])) * inv;
+          finish(equal * xs[k] + other * (shift + sm), other * std::max(qm - sm * sm, 0.0), a, b);
+          o0[k] = a;
+          o1[k] = b;
         } else {
-          onWindow(u, flat ? last : sum * inv, 0.0);
+          finish(equal * xs[k] + other * (sum * inv), 0.0, a, b);
+          o0[k] = a;
         }
       }
-      m_s = s, m_q = q, m_last = last, m_j = j, m_run = run;
       if (u < stop) return u;
       t = u;
     }
@@ -179,45 +235,149 @@ class BasicWindowSum {
   }
 
  private:
-  // Starts the block at b: sums of the newest 1..n values before it, newest first.
-  void StartBlock(size_t b) {
-    m_start = b;
-    m_j = 0;
-    m_s = m_q = 0;
-    m_avail = 0;
+  [[gnu::always_inline]] void Accumulate(double v) {
+    ++m_j;
+    if constexpr (Moments) {
+      const double d = v - m_shift;
+      m_s += d;
+      m_q += d * d;
+      m_preQ[m_j] = m_q;
+    } else {
+      m_s += v;
+    }
+    m_preS[m_j] = m_s;
+  }
+
+  // Every position of the block starting at b holds a value.
+  bool Whole(size_t b) const {
+    for (size_t t = b; t < b + m_n; ++t)
+      if (!HasValue(m_x[t])) return false;
+    return true;
+  }
+
+  // The trailing run of equal values before b; it usually ends at the second value.
+  void TrailingRun(size_t b) {
     m_run = 0;
     m_last = NoValue;
-    // The trailing run of equal values; it usually ends at the second value.
     for (size_t t = b; t > 0 && m_run < m_n;) {
       const double v = m_x[--t];
       if (!HasValue(v)) continue;
-      if (m_run > 0 && v != m_last) break;
+      if (m_run > 0 && BitsOf(v) != BitsOf(m_last)) break;
       m_last = v;
       ++m_run;
     }
+  }
+
+  // The start of the block holding t, t past the current block; usually the next one.
+  size_t BlockOf(size_t t) const {
+    const size_t off = t - m_start;
+    return off < 2 * m_n ? m_start + m_n : t - off % m_n;
+  }
+
+  // With Moments, whether the block at b takes the last value before it as
+  // its shift: the first block started in a stretch, and a block whose values
+  // have moved away from the shift (their squares would lose the variance's
+  // digits).
+  bool Recentre(size_t b, double last) {
+    if constexpr (!Moments) return false;
+    if (b >= m_nextStretch) {
+      const size_t length = m_n * kShiftBlocks;
+      m_nextStretch = b - b % length + length;
+      return true;
+    }
+    return m_shiftSet && std::fabs(last - m_shift) > std::fabs(m_shift) * kDrift;
+  }
+
+  // The shift in force for the block before b: the last value before the
+  // stretch, or the first value of all when there is none before it, then
+  // the re-centrings of the blocks from the stretch's start on.
+  void ResumeShift(size_t b) {
+    const size_t stretch = b - b % (m_n * kShiftBlocks);
+    m_nextStretch = b == stretch ? b : stretch + m_n * kShiftBlocks;
+    m_shiftSet = false;
+    for (size_t t = stretch; t > 0 && !m_shiftSet;)
+      if (HasValue(m_x[--t])) m_shift = m_x[t], m_shiftSet = true;
+    double last = m_shiftSet ? m_shift : NoValue;
+    size_t known = stretch;  // from where the shift is known
+    for (size_t t = stretch; t < b && !m_shiftSet; ++t)
+      if (HasValue(m_x[t])) m_shift = m_x[t], m_shiftSet = true, known = t + 1;
+    for (size_t c = stretch + m_n; c < b; c += m_n) {
+      for (size_t t = c; t > c - m_n;)
+        if (HasValue(m_x[--t])) {
+          last = m_x[t];
+          break;
+        }
+      if (c >= known && last != NoValue && Recentre(c, last)) m_shift = last;
+    }
+  }
+
+  // Starts the block at b, with the sums of the newest 1..n values before it.
+  [[gnu::always_inline]] void StartBlock(size_t b) {
+    const bool carry = b == m_start + m_n && m_j == m_n;
+    m_start = b;
+    m_j = 0;
+    m_s = m_q = 0;
+    const bool recentre = carry && Recentre(b, m_last);
+    if (carry && !recentre) {
+      // The previous block was whole and shares the shift: its total less a prefix.
+      std::swap(m_preS, m_prevS);
+      m_totS = m_prevS[m_n];
+      m_preS[0] = 0;
+      if constexpr (Moments) {
+        std::swap(m_preQ, m_prevQ);
+        m_totQ = m_prevQ[m_n];
+        m_preQ[0] = 0;
+      }
+      m_avail = m_n;
+      return;
+    }
+    WalkBack(b, carry, recentre);
+  }
+
+  // The sums before b when the previous block cannot give them.
+  // decided: whether recentre holds the answer of Recentre for b already.
+  [[gnu::noinline]] void WalkBack(size_t b, bool decided, bool recentre) {
+    m_avail = 0;
+    TrailingRun(b);
+    if (!decided) recentre = Recentre(b, m_last);
     if (m_run == 0) return;  // nothing before the block
-    m_shift = m_last;
+    if (recentre) m_shift = m_last, m_shiftSet = true;
+    // Kept as a total of 0 less the negated suffix sums, which is exact.
+    m_totS = m_totQ = 0;
+    m_prevS[m_n] = 0;
+    if constexpr (Moments) m_prevQ[m_n] = 0;
     double s = 0, q = 0;
     for (size_t t = b; t > 0 && m_avail < m_n;) {
       const double v = m_x[--t];
       if (!HasValue(v)) continue;
       const double d = Moments ? v - m_shift : v;
-      m_sufS[++m_avail] = s += d;
-      if constexpr (Moments) m_sufQ[m_avail] = q += d * d;
+      ++m_avail;
+      m_prevS[m_n - m_avail] = -(s += d);
+      if constexpr (Moments) m_prevQ[m_n - m_avail] = -(q += d * d);
     }
   }
 
   std::span<const double> m_x;
   size_t m_n;
   double m_inv;
-  std::vector<double> m_sufS, m_sufQ;  // [m]: the newest m values before the block; [0] = 0
-  size_t m_start = 0;                  // first position of the current block
-  size_t m_avail = 0;                  // values before the block, at most n
-  size_t m_j = 0;                      // values pushed in the current block
-  size_t m_run = 0;                    // trailing values equal to m_last, at most n
+  std::vector<double> m_store;
+  double* m_preS = nullptr;  // [j]: the first j values of the block; [0] = 0
+  double* m_preQ = nullptr;
+  // The newest n - j values before the block sum to m_tot - m_prev[j]: the
+  // previous block's prefix sums and total, or negated suffix sums and 0.
+  double* m_prevS = nullptr;
+  double* m_prevQ = nullptr;
+  double m_totS = 0, m_totQ = 0;
+  double* m_flat = nullptr;  // [j]: 1 when the window ending at the block's jth value is flat
+  size_t m_start = 0;        // first position of the current block
+  size_t m_avail = 0;        // values before the block, at most n
+  size_t m_j = 0;            // values pushed in the current block
+  size_t m_run = 0;          // trailing values equal to m_last (compared as bits)
   double m_last = NoValue;
-  double m_shift = 0;       // with Moments: subtracted from every value of the block's windows
-  double m_s = 0, m_q = 0;  // the block's head: sum, and sum of squares with Moments
+  double m_shift = 0;  // with Moments: subtracted from every value
+  bool m_shiftSet = false;
+  size_t m_nextStretch = 0;  // with Moments: the first block of the next stretch
+  double m_s = 0, m_q = 0;   // the block's head: sum, and sum of squares with Moments
 };
 using WindowSum = BasicWindowSum<false>;
 using WindowMoments = BasicWindowSum<true>;

@@ -425,6 +425,11 @@ void Wma(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   Finish(out, from);
 }
 
+inline void Bands(double k, double m, double var, double& up, double& lo) {
+  const double ks = k * std::sqrt(var);
+  up = std::max(m + ks, 0.0), lo = std::max(m - ks, 0.0);
+}
+
 // mid = SMA_n(C), sd = population deviation; upper/lower = mid +/- k sd, values <= 0 become 0.
 void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t from) {
   const int n = Period(opt, 0, 20);
@@ -438,28 +443,18 @@ void BollingerBand(const Inputs& in, const Options& opt, Outputs& out, size_t fr
   WindowMoments w(in.close, n);
   w.Resume(from);
   Span up = L(out, 0), lo = L(out, 1);
-  auto bands = [&](size_t t, double m, double var) {
-    const double ks = k * std::sqrt(var), u = m + ks, d = m - ks;
-    up[t] = u > 0 ? u : 0.0, lo[t] = d > 0 ? d : 0.0;
-  };
   for (size_t t = from; t < in.close.size();) {
     if (!Ok(in.close[t])) {
       up[t] = lo[t] = NoValue, ++t;
     } else if (w.Full()) {
-      // Mean and variance of a stretch first, then its bands in a loop the
-      // compiler vectorises, square roots included.
-      const size_t stop = std::min(in.close.size(), t + 256);
-      const size_t end = w.PushWhole(t, stop, [&](size_t i, double m, double var) {
-        up[i] = m;
-        lo[i] = var;
-      });
-      for (; t < end; ++t) bands(t, up[t], lo[t]);
+      t = w.PushWhole(t, in.close.size(), up.data(), lo.data(),
+                      [k](double m, double var, double& u, double& d) { Bands(k, m, var, u, d); });
     } else {
       w.Push(t);
       if (w.Full()) {
         double m, var;
         w.MeanVariance(m, var);
-        bands(t, m, var);
+        Bands(k, m, var, up[t], lo[t]);
       } else {
         up[t] = lo[t] = NoValue;
       }

@@ -137,6 +137,34 @@ TEST(FinanceBands, HandComputedOnKnownSeries) {
   EXPECT_EQ(env.bandName, "Envelop (SMA 3 +/- 10%)");
 }
 
+// A scrip that quotes near 100, jumps to 5000 (a re-listing, a corrected
+// feed) and then moves by a tick: the deviation must keep its digits though
+// the values lie far from where the window sums started. Both the streamed
+// path (Bollinger Width) and the block path (Bollinger) are checked.
+TEST(FinanceBands, DeviationKeepsItsDigitsAfterAJump) {
+  Bars b;
+  for (size_t t = 0; t < 1500; ++t) {
+    const double base = t < 200 ? 100.0 : 5000.0;
+    const double tick = ((t * 7919) % 13 < 6 ? 0.05 : -0.05) * static_cast<double>(t % 3);
+    b.c.push_back(base + tick);
+  }
+  b.o = b.h = b.l = b.c;
+  b.v.assign(b.c.size(), 1.0);
+  constexpr int n = 20;
+  const Outputs bands = Compute(BollingerBand, b, Opt(n, 2));
+  const Outputs width = Compute(BollingerWidth, b, Opt(n, 2));
+  for (size_t t = 200 + n; t < b.c.size(); ++t) {
+    long double mean = 0, var = 0;
+    for (size_t i = t + 1 - n; i <= t; ++i) mean += b.c[i];
+    mean /= n;
+    for (size_t i = t + 1 - n; i <= t; ++i) var += (b.c[i] - mean) * (b.c[i] - mean);
+    const double sd = static_cast<double>(std::sqrt(var / n));
+    ASSERT_GT(sd, 0.01);
+    EXPECT_NEAR(width.lines[0].values[t], 4 * sd, 4 * sd * 1e-9) << t;
+    EXPECT_NEAR(bands.lines[0].values[t] - bands.lines[1].values[t], 4 * sd, 4 * sd * 1e-9) << t;
+  }
+}
+
 TEST(FinanceVolumeBased, HandComputedOnKnownSeries) {
   const Bars b = Known();
   // OBV: 0, +200, +150, -300, +250, +100.
@@ -393,6 +421,31 @@ TEST(FinanceAllIndicators, StreamedAndResumedTailsEqualFullBitForBit) {
         std::fill(w.begin() + static_cast<std::ptrdiff_t>(from), w.end(), -3.0);
       c.fn(all.In(), c.opt, resumed, from);
       ExpectSameBits(resumed, full, std::string(c.what) + " from " + std::to_string(from));
+    }
+  }
+}
+
+// Missing stretches longer than a window (a feed outage across the block and
+// stretch edges the window sums restart at) and a jump the sums re-centre on:
+// a resume anywhere still recomputes exactly what a full pass gives.
+TEST(FinanceAllIndicators, ResumesAcrossLongGapsAndJumpsEqualFullBitForBit) {
+  Bars all = RandomWalk(1400, 23);
+  for (size_t t = 600; t < all.c.size(); ++t) {
+    all.o[t] += 400, all.c[t] += 400, all.h[t] += 400, all.l[t] += 400;
+  }
+  for (auto [a, z] : {std::pair<size_t, size_t>{300, 345}, {630, 700}, {950, 972}})
+    for (size_t t = a; t < z; ++t) all.h[t] = all.l[t] = all.o[t] = all.c[t] = all.v[t] = NV;
+  for (const Case& c : AllCases()) {
+    const Outputs full = Compute(c.fn, all, c.opt);
+    for (size_t from = 1; from < all.c.size(); from += 13) {
+      Outputs resumed = full;
+      for (auto& l : resumed.lines)
+        std::fill(l.values.begin() + static_cast<std::ptrdiff_t>(from), l.values.end(), -3.0);
+      for (auto& w : resumed.work)
+        std::fill(w.begin() + static_cast<std::ptrdiff_t>(from), w.end(), -3.0);
+      c.fn(all.In(), c.opt, resumed, from);
+      ExpectSameBits(resumed, full, std::string(c.what) + " from " + std::to_string(from));
+      if (HasFailure()) return;
     }
   }
 }
