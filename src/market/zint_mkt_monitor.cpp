@@ -583,15 +583,21 @@ void CZintMktMonitor::AddToMarketWatch() {
   }
 }
 
+bool CZintMktMonitor::CreatePane() {
+  if (m_paneAdded) return true;
+  if (!m_view) m_view = m_cb.Views().CreateMarketMonitor(*this);
+  if (!m_view) return false;
+  m_paneAdded = m_cb.Frame().AddPane(kPaneId, kTitle, *m_view);
+  if (!m_paneAdded) return false;
+  m_cb.Frame().ShowPane(kPaneId, false);
+  m_view->Show(false);
+  return true;
+}
+
 bool CZintMktMonitor::ShowPane(bool show) {
-  if (!m_paneAdded) {
-    if (!m_view) m_view = m_cb.Views().CreateMarketMonitor(*this);
-    if (!m_view) return false;
-    m_paneAdded = m_cb.Frame().AddPane(kPaneId, kTitle, *m_view);
-    if (!m_paneAdded) {
-      m_cb.Report("Failed to create controlbar", kReportError);
-      return false;
-    }
+  if (!CreatePane()) {
+    m_cb.Report("Failed to create controlbar", kReportError);
+    return false;
   }
   m_cb.Frame().ShowPane(kPaneId, show);
   m_view->Show(show);
@@ -615,13 +621,17 @@ CZintMktMonitor* MarketMonitorOf(const CControlBlock& cb) {
   return static_cast<CZintMktMonitor*>(cb.marketMonitor.get());
 }
 
-void ShowMarketMonitor(CControlBlock& cb) {
+CZintMktMonitor* EnsureMarketMonitor(CControlBlock& cb) {
   if (!cb.marketMonitor) {
     auto monitor = std::make_unique<CZintMktMonitor>(cb);
-    if (!monitor->SetUp()) return;
+    if (!monitor->SetUp()) return nullptr;
     cb.marketMonitor = std::move(monitor);
   }
-  MarketMonitorOf(cb)->ShowPane(true);
+  return MarketMonitorOf(cb);
+}
+
+void ShowMarketMonitor(CControlBlock& cb) {
+  if (CZintMktMonitor* monitor = EnsureMarketMonitor(cb)) monitor->ShowPane(true);
 }
 
 void CZintMktMonitor::Changed(CMktMonitorObserver::Change what) const {

@@ -116,6 +116,8 @@ class CZintMktMonitor final : public CSessionModule {
   bool SetUp();
   // Writes the settings, drops rows, types and registrations.
   void Close();
+  // Makes the docking pane, docked and hidden; true when it exists.
+  bool CreatePane();
   // The docking pane: made and docked on first show.
   bool ShowPane(bool show);
   void CloseWindows() override;
@@ -208,6 +210,8 @@ class CZintMktMonitor final : public CSessionModule {
 
 // The control block's monitor, or null before its first show.
 CZintMktMonitor* MarketMonitorOf(const CControlBlock& cb);
+// Sets the monitor up on first use; null (after the set-up's own message) when it cannot start.
+CZintMktMonitor* EnsureMarketMonitor(CControlBlock& cb);
 // The "Market Monitor" command: sets the monitor up on first use and shows its pane.
 void ShowMarketMonitor(CControlBlock& cb);
 

@@ -75,6 +75,9 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateBrokerCalls(CBrokerCalls&) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateMarketMonitor(CZintMktMonitor&) override {
+    return std::make_unique<HeadlessView>();
+  }
   std::unique_ptr<View> CreateNewsWindow(CNews&) override {
     return std::make_unique<HeadlessView>();
   }

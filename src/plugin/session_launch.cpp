@@ -8,6 +8,7 @@
 
 #include "base/number.h"
 #include "market/kovo_market_scanner.h"
+#include "market/zint_mkt_monitor.h"
 #include "orders/order_api.h"
 #include "orders/scripts_view_dlg.h"
 #include "plugin/control_block.h"
@@ -16,6 +17,7 @@ namespace kovo {
 namespace {
 
 constexpr int32_t kScriptsViewBarId = 224;
+constexpr int32_t kMarketMonitorBarId = 229;
 
 bool ReadWhole(const std::filesystem::path& path, std::string& text, bool& opened) {
   std::ifstream in(path, std::ios::binary);
@@ -94,6 +96,16 @@ CPaneRegistry DefaultPaneRegistry() {
                 [](CControlBlock& cb, bool show) { MarketOf(cb).Scanner().ShowPane(show); }});
   registry.Add({0, "", "Failed to create controlbar", true,
                 [](CControlBlock& cb) { return MarketOf(cb).ScannerDlg().Create(); }, nullptr});
+  // Set up with the pane, as the window's own creation would: the message
+  // types are asked for and the checked ones subscribed from the start.
+  registry.Add({kMarketMonitorBarId, CZintMktMonitor::kPaneId, "Failed to create controlbar", true,
+                [](CControlBlock& cb) {
+                  CZintMktMonitor* monitor = EnsureMarketMonitor(cb);
+                  return monitor && monitor->CreatePane();
+                },
+                [](CControlBlock& cb, bool show) {
+                  if (CZintMktMonitor* monitor = MarketMonitorOf(cb)) monitor->ShowPane(show);
+                }});
   return registry;
 }
 

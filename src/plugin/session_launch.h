@@ -36,8 +36,9 @@ class CPaneRegistry {
   std::vector<sLaunchPane> m_panes;
 };
 
-// The panes of this version: the scripts view (224), the market movers
-// pane (230) and the market movers dialog.
+// The panes of this version: the broker calls (30015), the scripts view
+// (224), the market movers pane (230), the market movers dialog and the
+// market monitor (229).
 CPaneRegistry DefaultPaneRegistry();
 
 // Creates the session's panes and restores the saved layout; writes the

@@ -93,14 +93,14 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
   StartHost();
   Connect();
   lib.init(nullptr, "", 0, "");
-  EXPECT_EQ(session->ControlCount(), 4u)
-      << "request and broadcast registrations, and one for each market movers window";
+  EXPECT_EQ(session->ControlCount(), 6u) << "request and broadcast registrations, one for each "
+                                            "market movers window and two for the market monitor";
   EXPECT_NE(core->Windows().FindWindow("", "CZintControlBlock"), 0u);
   EXPECT_EQ(Count("KovoZint Message : DEMO01 user logged in successfully"), 1)
       << "the host's user is logged in once the broker details went out";
   ASSERT_TRUE(PumpUntil([&] { return session->IsReady(); }));
   // The readiness message brings the login dialog and its own registration.
-  ASSERT_TRUE(PumpUntil([&] { return session->ControlCount() == 5; }));
+  ASSERT_TRUE(PumpUntil([&] { return session->ControlCount() == 7; }));
 
   const char* row[] = {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"};
   lib.hotKey("Shift+P", 1, 0, row, 4);
@@ -117,7 +117,7 @@ TEST_F(PluginLibrary, SessionRunsAgainstTheBackEndAndEndsInOrder) {
 
   // A chart key after the end starts a new control block.
   lib.hotKey("Shift+P", 1, 0, row, 4);
-  EXPECT_EQ(session->ControlCount(), 4u);
+  EXPECT_EQ(session->ControlCount(), 6u);
 }
 
 TEST_F(PluginLibrary, AutomaticLoginAndTheLogoutWhenTheIdLogsInElsewhere) {

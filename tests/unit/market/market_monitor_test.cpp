@@ -258,8 +258,9 @@ TEST_F(MarketMonitor, BroadcastsGoOnTopColouredByTypeAndFilterByType) {
 
 TEST_F(MarketMonitor, RowActionsAndHotKeysOpenTheHostsDialogsOnlyWhileTheListHasFocus) {
   Start();
-  CZintMktMonitor monitor(*cb);
-  ASSERT_TRUE(monitor.SetUp());
+  // The session launch set the monitor up; its keys are the host's.
+  ASSERT_NE(MarketMonitorOf(*cb), nullptr);
+  CZintMktMonitor& monitor = *MarketMonitorOf(*cb);
   const auto keys = core->HotKeys();
   ASSERT_EQ(keys.size(), 7u);
   EXPECT_EQ(keys[1].key, "Plus");
@@ -320,6 +321,10 @@ TEST_F(MarketMonitor, HostsWithoutTheFunctionsGetNoOrdersOrNoMonitor) {
   }
   config.switchedOff = {"pu_convert_exchange"};
   Start(config);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Market Monitor is not compatible with this exe"})
+      << "the session launch tried first";
+  EXPECT_EQ(MarketMonitorOf(*cb), nullptr);
+  hostUi.Clear();
   CZintMktMonitor monitor(*cb);
   EXPECT_FALSE(monitor.SetUp());
   EXPECT_FALSE(monitor.Started());

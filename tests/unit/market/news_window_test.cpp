@@ -137,9 +137,10 @@ TEST_F(NewsWindow, ShiftNOpensTheWindowAndLiveItemsGoOnTop) {
   EXPECT_TRUE(module.News()->GetView()->IsVisible());
   ASSERT_EQ(1, module.News()->List().ItemCount());
 
+  // The control block's broadcasts come through the first such control.
   FakeControl* broadcasts = nullptr;
   for (auto& c : rx.controls)
-    if (c->kind == KOVO_RX_BROADCASTS) broadcasts = c.get();
+    if (!broadcasts && c->kind == KOVO_RX_BROADCASTS) broadcasts = c.get();
   ASSERT_NE(nullptr, broadcasts);
   broadcasts->Broadcast(
       {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, "new"}, {MNM_BODY_TEXT, "b"}});

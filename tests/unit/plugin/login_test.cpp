@@ -37,8 +37,9 @@ class Login : public PluginFixture {
     return ids;
   }
   FakeControl& Requests() { return *rx.controls.at(0); }
-  // After the control block's two and the market movers windows' two.
-  FakeControl& LoginNotifier() { return *rx.controls.at(4); }
+  // After the control block's two, the market movers windows' two and the
+  // market monitor's two.
+  FakeControl& LoginNotifier() { return *rx.controls.at(6); }
 };
 
 TEST_F(Login, BrokerDetailsGoOutAtStartAndCompleteTheLaunch) {

@@ -7,6 +7,7 @@
 
 #include "market/broker_calls.h"
 #include "market/kovo_market_scanner.h"
+#include "market/zint_mkt_monitor.h"
 #include "orders/scripts_view_dlg.h"
 #include "platform/headless_views.h"
 #include "plugin/session_launch.h"
@@ -100,8 +101,9 @@ class SessionLaunch : public PluginFixture {
 
 TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowThem) {
   Start();
-  ASSERT_EQ(Frame().Panes().size(), 3u);
+  ASSERT_EQ(Frame().Panes().size(), 4u);
   EXPECT_EQ(Pane(CBrokerCalls::kPaneId).title, "Technical, Research Calls");
+  EXPECT_EQ(Pane(CZintMktMonitor::kPaneId).title, "Zint market Monitor");
   EXPECT_EQ(Pane(CScriptsViewDlg::kPaneId).title, "Zint API Scripts");
   EXPECT_EQ(Pane(CKovoMarketScanner::kPaneId).title, "Zint Market Movers");
   for (const auto& [id, pane] : Frame().Panes()) {
@@ -118,7 +120,9 @@ TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowTh
   plugin->ProcessHotKey("Market Movers", 0, {});
   plugin->ProcessHotKey("Zint Running Scripts", 0, {});
   plugin->ProcessHotKey("Technical,Research and Option Calls", 0, {});
-  EXPECT_EQ(Frame().Panes().size(), 3u);
+  plugin->ProcessHotKey("Market Monitor", 0, {});
+  EXPECT_EQ(Frame().Panes().size(), 4u);
+  EXPECT_TRUE(Pane(CZintMktMonitor::kPaneId).shown);
   EXPECT_TRUE(Pane(CKovoMarketScanner::kPaneId).shown);
   EXPECT_TRUE(Pane(CScriptsViewDlg::kPaneId).shown);
   EXPECT_TRUE(Pane(CBrokerCalls::kPaneId).shown);
@@ -187,13 +191,54 @@ TEST_F(SessionLaunch, ProfileRestoresSidesFloatingAndVisibilityAndDropsUnknownPa
   EXPECT_FALSE(scripts.floating);
   EXPECT_FALSE(scripts.shown);
   EXPECT_EQ(scripts.side, DockSide::kLeft);
-  EXPECT_EQ(Frame().Panes().size(), 3u);
+  EXPECT_EQ(Frame().Panes().size(), 4u);
   EXPECT_FALSE(Logged("corrupted"));
   const std::vector<std::string> lines = Log();
   const auto safe = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
     return l.find("KovoZint Message : Kovo Zint is running in Safe Mode") != std::string::npos;
   });
   EXPECT_NE(safe, lines.end());
+}
+
+TEST_F(SessionLaunch, TheMarketMonitorIsSetUpWithItsPaneAndTheLayoutShowsOrHidesIt) {
+  Load();
+  WriteProfile("KovoZint layout 1\n229 1 0 B 0 0 0 0\n");
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  cb = plugin->ControlBlock();
+  CZintMktMonitor* monitor = MarketMonitorOf(*cb);
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_TRUE(monitor->Started()) << "the types are asked for when the pane is made";
+  ASSERT_NE(monitor->PaneView(), nullptr);
+  EXPECT_TRUE(Pane(CZintMktMonitor::kPaneId).shown);
+  EXPECT_EQ(Pane(CZintMktMonitor::kPaneId).side, DockSide::kBottom);
+  EXPECT_TRUE(monitor->PaneView()->IsVisible());
+  // The command shows the monitor the launch made, not another one.
+  plugin->ProcessHotKey("Market Monitor", 0, {});
+  EXPECT_EQ(MarketMonitorOf(*cb), monitor);
+  plugin->Exit();
+
+  WriteProfile("KovoZint layout 1\n229 0 0 L 0 0 0 0\n");
+  Start();
+  EXPECT_FALSE(Pane(CZintMktMonitor::kPaneId).shown);
+  EXPECT_EQ(Pane(CZintMktMonitor::kPaneId).side, DockSide::kLeft);
+  EXPECT_FALSE(MarketMonitorOf(*cb)->PaneView()->IsVisible());
+}
+
+TEST_F(SessionLaunch, AMarketMonitorThatCannotStartEndsTheLaunch) {
+  HostConfig config;
+  // The market movers start without it; the monitor cannot.
+  config.switchedOff = {"pu_convert_exchange"};
+  Load(config);
+  WriteProfile("KovoZint layout 1\n230 1 1 R 10 10 400 300\n");
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  cb = plugin->ControlBlock();
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Market Monitor is not compatible with this exe"});
+  EXPECT_TRUE(Logged("KovoZint Error : Failed to create controlbar"));
+  EXPECT_EQ(MarketMonitorOf(*cb), nullptr);
+  EXPECT_EQ(Frame().Panes().count(CZintMktMonitor::kPaneId), 0u);
+  // The panes before it stand; no layout was restored over them.
+  EXPECT_FALSE(Pane(CKovoMarketScanner::kPaneId).floating);
+  EXPECT_FALSE(Pane(CKovoMarketScanner::kPaneId).shown);
 }
 
 TEST_F(SessionLaunch, CorruptProfileIsReportedAndLeavesThePanesAsMade) {
@@ -216,7 +261,7 @@ TEST_F(SessionLaunch, AFloatedPaneComesBackWhereItWasAfterARestart) {
   std::ifstream in(Profile(), std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_TRUE(ReadLayoutProfile(text, saved)) << text;
-  ASSERT_EQ(saved.size(), 3u);
+  ASSERT_EQ(saved.size(), 4u);
 
   Start();
   const auto& movers = Pane(CKovoMarketScanner::kPaneId);

@@ -91,10 +91,13 @@ TEST_F(ZintPlugin, ControlBlockTakesTheHostsIdentityAndPrivilege) {
   EXPECT_FALSE(cb.HostAtLeast3_11_3_0());
   EXPECT_TRUE(std::filesystem::is_directory(dir / "data" / "Tolvane" / "KovoZint" / "folder7"));
   EXPECT_TRUE(cb.HasMessaging());
-  // Two of the control block's, then one each for the market movers pane and dialog.
-  EXPECT_EQ(rx.controls.size(), 4u);
+  // Two of the control block's, one each for the market movers pane and
+  // dialog, then the market monitor's requests and broadcasts.
+  ASSERT_EQ(rx.controls.size(), 6u);
   EXPECT_EQ(rx.controls[0]->kind, KOVO_RX_REQUESTS);
   EXPECT_EQ(rx.controls[1]->kind, KOVO_RX_BROADCASTS);
+  EXPECT_EQ(rx.controls[4]->kind, KOVO_RX_REQUESTS);
+  EXPECT_EQ(rx.controls[5]->kind, KOVO_RX_BROADCASTS);
   EXPECT_FALSE(Logged("privilige"));
 
   plugin->Exit();
@@ -206,10 +209,12 @@ TEST_F(ZintPlugin, ShutdownStopsControlsFirstWaitsForWatchersAndRunsOnce) {
   cb.watcherCount = 1;
   ui.Post([&cb] { cb.watcherCount.fetch_sub(1); });
   plugin->Exit();
-  // The market movers windows give theirs back as the control block goes.
-  EXPECT_EQ(rx.events,
-            (std::vector<std::string>{"stop+stopping", "destroy+stopping", "stop+stopping",
-                                      "destroy+stopping", "destroy", "destroy"}));
+  // The market monitor gives its two back while the session stops (its
+  // settings are written then); the market movers windows theirs as the
+  // control block goes.
+  EXPECT_EQ(rx.events, (std::vector<std::string>{
+                           "stop+stopping", "destroy+stopping", "stop+stopping", "destroy+stopping",
+                           "destroy+stopping", "destroy+stopping", "destroy", "destroy"}));
   EXPECT_EQ(plugin->ControlBlock(), nullptr);
   EXPECT_EQ(ui.PendingTasks(), 0u) << "the watcher's end was pumped";
   const auto exited = [&] {
@@ -221,7 +226,7 @@ TEST_F(ZintPlugin, ShutdownStopsControlsFirstWaitsForWatchersAndRunsOnce) {
   EXPECT_EQ(exited(), 1);
   plugin->Exit();
   EXPECT_EQ(exited(), 1) << "a second exit does nothing";
-  EXPECT_EQ(rx.events.size(), 6u);
+  EXPECT_EQ(rx.events.size(), 8u);
 }
 
 TEST_F(ZintPlugin, RequestsAreBuiltInOrderAndRepliesDispatchedByName) {
