@@ -1,10 +1,15 @@
 #include "host/app/qt_host_ui.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 #include "gui/qt_dialogs.h"
+#include "host/app/order_dialogs.h"
 
 namespace kovo::terminal {
 namespace {
@@ -64,6 +69,61 @@ void CQtHostUi::DialogInvoked(int32_t kind, std::string scrip, std::string text1
   if (m_log)
     m_log(std::string(DialogName(kind)) + " requested for \"" + scrip + "\" (" + text1 + ", " +
           text2 + ")");
+  // Only a program with widgets can show them; the windows never block.
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  if (kind == 4) OpenOrderEntry(scrip, text1);
+  if (kind == 8) OpenMarketPicture(scrip);
+}
+
+void CQtHostUi::OpenOrderEntry(const std::string& scrip, const std::string& side) {
+  if (!m_services.scrips) return;
+  host::COrderTicket ticket;
+  std::string error;
+  if (!ticket.Open(*m_services.scrips, scrip, side, &error)) {
+    if (m_log) m_log("Order entry not opened: " + error);
+    return;
+  }
+  std::unique_ptr<host::CMarketPicture> quote;
+  if (m_services.getControl)
+    quote = std::make_unique<host::CMarketPicture>(ticket.Scrip(), m_services.getControl,
+                                                   m_services.destroyControl);
+  auto* dialog =
+      new COrderEntryDialog(std::move(ticket), m_services.place, std::move(quote), m_log, m_parent);
+  Keep(dialog);
+}
+
+void CQtHostUi::OpenMarketPicture(const std::string& scrip) {
+  if (!m_services.scrips) return;
+  const std::optional<sScripDetails> found = host::ResolveScrip(*m_services.scrips, scrip);
+  if (!found) {
+    if (m_log) m_log("Market picture not opened: unknown scrip \"" + scrip + "\"");
+    return;
+  }
+  auto picture = std::make_unique<host::CMarketPicture>(*found, m_services.getControl,
+                                                        m_services.destroyControl);
+  Keep(new CMarketPictureDialog(std::move(picture), m_parent));
+}
+
+void CQtHostUi::Keep(QDialog* dialog) {
+  // A window of its own beside the main window, not a sheet over it.
+  dialog->setWindowFlag(Qt::Window);
+  dialog->setModal(false);
+  dialog->show();
+  dialog->raise();
+  m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), nullptr), m_windows.end());
+  m_windows.emplace_back(dialog);
+}
+
+std::vector<QDialog*> CQtHostUi::OpenWindows() const {
+  std::vector<QDialog*> open;
+  for (const QPointer<QDialog>& window : m_windows)
+    if (window) open.push_back(window.data());
+  return open;
+}
+
+void CQtHostUi::CloseWindows() {
+  for (const QPointer<QDialog>& window : m_windows) delete window.data();
+  m_windows.clear();
 }
 
 }  // namespace kovo::terminal

@@ -2,11 +2,14 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
 #include "host/core/host_ui.h"
+#include "host/core/order_windows.h"
 
 namespace kovo::terminal {
 
@@ -17,8 +20,21 @@ class CQtHostUi final : public host::HostUi {
  public:
   using LogFn = std::function<void(const std::string& line)>;
 
+  // What the order entry and market picture windows work with.
+  struct OrderServices {
+    const host::ScripDirectory* scrips = nullptr;
+    host::COrderTicket::PlaceFn place;
+    host::CMarketPicture::GetControlFn getControl = nullptr;
+    host::CMarketPicture::DestroyControlFn destroyControl = nullptr;
+  };
+
   CQtHostUi(LogFn log, bool autoAnswer);
   void SetParent(QWidget* parent) { m_parent = parent; }
+  void SetOrderServices(OrderServices services) { m_services = std::move(services); }
+  // The order entry and market picture windows open now (never modal).
+  std::vector<QDialog*> OpenWindows() const;
+  // Closes them, before the back-end session they watch goes.
+  void CloseWindows();
 
   int MessageBox(std::string_view text, std::string_view caption, unsigned style) override;
   void OrderEntryOpened(const sOrderEntryInfo& order, std::string tagOrSource,
@@ -28,10 +44,15 @@ class CQtHostUi final : public host::HostUi {
 
  private:
   bool CanShow() const;
+  void OpenOrderEntry(const std::string& scrip, const std::string& side);
+  void OpenMarketPicture(const std::string& scrip);
+  void Keep(QDialog* dialog);
 
   LogFn m_log;
   bool m_autoAnswer;
   QPointer<QWidget> m_parent;
+  OrderServices m_services;
+  std::vector<QPointer<QDialog>> m_windows;
 };
 
 }  // namespace kovo::terminal

@@ -138,6 +138,11 @@ CTerminalWindow::CTerminalWindow(TerminalOptions options, QWidget* parent)
         this, [this] { StartStrategy(); }, Qt::QueuedConnection);
   });
   m_hostUi.SetParent(this);
+  m_hostUi.SetOrderServices(
+      {&m_core->Scrips(),
+       [this](const sOrderEntryInfo& order, std::string_view tag, int32_t side,
+              std::string* error) { return m_session->PlaceOrder(order, tag, side, error); },
+       &GetQuellRxControl, &DestoryQuellRxCOntrol});
   BuildUi();
   // Scrips a plug-in adds show at once; an adder on another thread waits for the window's turn.
   m_core->SetMarketWatchListener([this] {
@@ -546,6 +551,7 @@ void CTerminalWindow::Shutdown() {
   if (m_logTimer) m_logTimer->stop();
   StopStrategy();
   if (m_plugin.exit) m_plugin.exit();
+  m_hostUi.CloseWindows();
   m_core->SetScripDetailsNotify(nullptr);
   m_session->DestroyControl(m_orderControl);
   m_session->DestroyControl(m_tickControl);
