@@ -259,6 +259,17 @@ void CZintMktMonitor::OnBroadcast(const wmp_msg* message) {
   if (!m_scrollLock) Changed(CMktMonitorObserver::Change::kTopRowShown);
 }
 
+void CZintMktMonitor::OnScripDetails(std::string_view context, const sScripDetails& details) {
+  if (m_closed || context != kAddToMarketWatchContext || !m_cb.Host().addScripToMarketWatch) return;
+  const std::string segment(details.texts[KOVO_SCRIP_EXCH_SEG],
+                            strnlen(details.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN));
+  const std::string token(details.texts[KOVO_SCRIP_TOKEN],
+                          strnlen(details.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN));
+  // An empty record is the host's "not found": the row is skipped.
+  if (segment.empty() || token.empty()) return;
+  m_cb.Host().addScripToMarketWatch(Format("%s|%s", segment.c_str(), token.c_str()).c_str());
+}
+
 // ---- registrations ------------------------------------------------------------------
 
 std::vector<int64_t> CZintMktMonitor::Register(const char* type) {
@@ -576,7 +587,7 @@ void CZintMktMonitor::AddToMarketWatch() {
       // The host answers this one later; the row is not added now.
       if (host.getScripDetailsFromTradSymbolContext)
         host.getScripDetailsFromTradSymbolContext(row->exchange.c_str(), row->tradingSymbol.c_str(),
-                                                  "ADD_TO_MW");
+                                                  kAddToMarketWatchContext);
       continue;
     }
     host.addScripToMarketWatch(text.c_str());

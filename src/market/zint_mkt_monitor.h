@@ -72,6 +72,7 @@ class CZintMktMonitor final : public CSessionModule {
   static constexpr const char* kNotCompatible = "Market Monitor is not compatible with this exe";
   static constexpr const char* kRequestName = "get_message_type";
   static constexpr const char* kPaneId = "ZintMarketMonitor";
+  static constexpr const char* kAddToMarketWatchContext = "ADD_TO_MW";
   static constexpr int kListId = 150;
   static constexpr int kTreeId = 151;
   static constexpr int kExchangeBoxId = 16064;
@@ -147,6 +148,9 @@ class CZintMktMonitor final : public CSessionModule {
   // ---- events
   void OnTypesReply(const wmp_msg* message);
   void OnBroadcast(const wmp_msg* message);
+  // The host's later answer to a look-up made with a context; the market
+  // watch gets the scrip an "Add To MarketWatch" asked for.
+  void OnScripDetails(std::string_view context, const sScripDetails& details);
   // A click on an item's check box, before the tree toggles it.
   void OnCheckClick(const std::string& item);
   // A click on an item beside its box.

@@ -549,8 +549,9 @@ void CZintPlugin::ScripAdded(int32_t count, const std::vector<std::string>& fiel
 }
 
 void CZintPlugin::ScripDetailsNotify(std::string_view context, const sScripDetails& details) {
-  // No window of this version asks the host for scrip details with a context.
-  (void)context, (void)details;
+  if (!m_controlBlock) return;
+  if (CZintMktMonitor* monitor = MarketMonitorOf(*m_controlBlock))
+    monitor->OnScripDetails(context, details);
 }
 
 int32_t CZintPlugin::CheckForUpdates() {

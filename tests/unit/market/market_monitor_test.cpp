@@ -373,5 +373,40 @@ TEST_F(MarketMonitor, TheMenuCommandSetsTheMonitorUpOnceAndShutdownKeepsItsSetti
   EXPECT_NE(text.find("MKT_MONITOR_MESSAGE=Volume Spike,"), std::string::npos) << text;
 }
 
+CZintPlugin* answeredPlugin = nullptr;
+void AnswerToPlugin(const char* context, const sScripDetails* details) {
+  if (answeredPlugin && details) answeredPlugin->ScripDetailsNotify(context, *details);
+}
+
+TEST_F(MarketMonitor, AHostWithOnlyTheContextLookUpAddsTheScripWhenItAnswers) {
+  HostConfig config;
+  config.switchedOff = {"pu_get_scrip_details_from_TradSymbol"};
+  Start(config);
+  answeredPlugin = plugin.get();
+  core->SetScripDetailsNotify(&AnswerToPlugin);
+  sScripDetails tcs{};
+  std::snprintf(tcs.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN, "bse_cm");
+  std::snprintf(tcs.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN, "532540");
+  std::snprintf(tcs.texts[KOVO_SCRIP_TRAD_SYMBOL], KOVO_SCRIP_TEXT_LEN, "TCS-EQ");
+  core->Scrips().Load({tcs});
+  CZintMktMonitor& monitor = *MarketMonitorOf(*cb);
+  Broadcast("52 Week Low", "bse_cm", "", "TCS-EQ", "09:16:00", "low");
+  Broadcast("52 Week Low", "bse_cm", "", "NOT-LISTED", "09:16:30", "gone");
+  monitor.List().SetSelection({0, 1});
+  monitor.OnCommand(CZintMktMonitor::kCmdAddToMarketWatch);
+  EXPECT_TRUE(core->MarketWatch().empty()) << "the host answers later";
+  ui.Pump(100);
+  EXPECT_EQ(core->MarketWatch(), std::vector<std::string>{"bse_cm|532540"})
+      << "the scrip found is added; the one not found is skipped";
+  // Answers with another context are not the monitor's.
+  sScripDetails infy = tcs;
+  std::snprintf(infy.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN, "500209");
+  plugin->ScripDetailsNotify("MOVERS", infy);
+  plugin->ScripDetailsNotify(CZintMktMonitor::kAddToMarketWatchContext, sScripDetails{});
+  EXPECT_EQ(core->MarketWatch().size(), 1u);
+  core->SetScripDetailsNotify(nullptr);
+  answeredPlugin = nullptr;
+}
+
 }  // namespace
 }  // namespace kovo
