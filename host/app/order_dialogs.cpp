@@ -88,8 +88,15 @@ COrderEntryDialog::COrderEntryDialog(host::COrderTicket ticket, host::COrderTick
       ->setText(m_ticket.IsBuy() ? QStringLiteral("Buy") : QStringLiteral("Sell"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  setMinimumWidth(380);
 
+  // The caption again inside: a side nobody can miss, with or without a window frame.
+  auto* heading = new QLabel(ToQt(m_ticket.Title()), this);
+  heading->setObjectName(QStringLiteral("OrderHeading"));
+  heading->setStyleSheet(m_ticket.IsBuy() ? QStringLiteral("font-weight: bold; color: #0b3d91")
+                                          : QStringLiteral("font-weight: bold; color: #9b0000"));
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(heading);
   layout->addLayout(form);
   layout->addWidget(m_error);
   layout->addWidget(buttons);

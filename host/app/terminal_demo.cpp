@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -531,11 +532,53 @@ void CTerminalDemo::MarketMonitor(std::function<void()> next) {
         dock->resize(900, 320);
         After(300, [this, dock, next] {
           Save(*dock, "19-market-monitor.png");
-          // Docked again, so the panes after it have the room they expect.
-          dock->setFloating(false);
-          dock->hide();
-          next();
+          MonitorOrderEntry(dock, [dock, next] {
+            // Docked again, so the panes after it have the room they expect.
+            dock->setFloating(false);
+            dock->hide();
+            next();
+          });
         });
+      });
+}
+
+void CTerminalDemo::MonitorOrderEntry(QDockWidget* dock, std::function<void()> next) {
+  auto* list = dock->findChild<QTableView*>(QStringLiteral("MarketMonitorList"));
+  // F1 on the newest message's row: the monitor asks the terminal for its order entry.
+  list->selectRow(0);
+  dock->activateWindow();
+  list->setFocus();
+  const auto entry = [] {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (widget->objectName() == QLatin1String("OrderEntryDialog") && widget->isVisible())
+        return widget;
+    return static_cast<QWidget*>(nullptr);
+  };
+  Poll(
+      "the market monitor's list to take the focus", 5000,
+      [list] { return QApplication::focusWidget() == list; },
+      [this, list, entry, next = std::move(next)]() mutable {
+        std::printf("Pressing F1 on the market monitor's first row\n");
+        SendKey(list, Qt::Key_F1, Qt::NoModifier);
+        ShowOrderEntry(entry, std::move(next));
+      });
+}
+
+void CTerminalDemo::ShowOrderEntry(std::function<QWidget*()> entry, std::function<void()> next) {
+  // The price box fills from the scrip's quote.
+  Poll(
+      "the order entry with the quote's price", 10000,
+      [entry] {
+        QWidget* dialog = entry();
+        auto* price = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("Price")) : nullptr;
+        return price && !price->text().isEmpty();
+      },
+      [this, entry, next = std::move(next)] {
+        QWidget* dialog = entry();
+        Save(*dialog, "19-monitor-order-entry.png");
+        std::printf("Placing the monitor's order\n");
+        ClickOk(*dialog);
+        next();
       });
 }
 

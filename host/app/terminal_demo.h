@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QObject>
 
@@ -43,6 +44,9 @@ class CTerminalDemo final : public QObject {
   // Chooses 5 minutes in the intraday chart's own interval strip.
   void FiveMinuteChart(std::function<void()> next);
   void MarketMonitor(std::function<void()> next);
+  // F1 on a monitor row opens the terminal's order entry; saved, then placed.
+  void MonitorOrderEntry(QDockWidget* dock, std::function<void()> next);
+  void ShowOrderEntry(std::function<QWidget*()> entry, std::function<void()> next);
   // The calls pane with the day's calls, then a story opened from the news window.
   void CallsAndStory(std::function<void()> next);
   // Indicators through the list, the settings dialog, a template saved and
