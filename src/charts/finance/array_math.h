@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -74,24 +75,29 @@ inline size_t Room(std::span<const double> x, size_t n) {
 // negative never sums below zero, and each window's sum depends only on its
 // values and on where the blocks start, so a tail equals a full computation
 // bit for bit. With Moments the values are taken less a shift, the last value
-// before a stretch of kShiftBlocks blocks or before a block whose values have
-// moved away from it, so the variance keeps its digits.
+// before a stretch of kShiftBlocks blocks or before a block whose values lie
+// far from it for how much they move, so the variance keeps its digits.
 template <bool Moments>
 class BasicWindowSum {
  public:
   static constexpr size_t kShiftBlocks = 16;
-  static constexpr double kDrift = 1.0 / 128;
+  static constexpr double kSpread = 64;
 
   BasicWindowSum(std::span<const double> x, int n)
       : m_x(x),
         m_n(static_cast<size_t>(std::max(n, 1))),
         m_inv(1.0 / static_cast<double>(m_n)),
-        m_store((Moments ? 5 : 3) * (Room(x, m_n) + 1)) {
-    // One allocation: a kernel's tail recompute makes several of these.
-    double* p = m_store.data();
+        m_store(std::make_unique_for_overwrite<double[]>((Moments ? 5 : 3) * (Room(x, m_n) + 1))) {
+    // One allocation, left as it comes but for the entries read before they
+    // are written: a kernel's tail recompute makes several of these.
+    double* p = m_store.get();
     const size_t room = Room(x, m_n) + 1;
     m_preS = p, m_prevS = p + room, m_flat = p + 2 * room;
-    if constexpr (Moments) m_preQ = p + 3 * room, m_prevQ = p + 4 * room;
+    m_preS[0] = m_prevS[room - 1] = 0;
+    if constexpr (Moments) {
+      m_preQ = p + 3 * room, m_prevQ = p + 4 * room;
+      m_preQ[0] = m_prevQ[room - 1] = 0;
+    }
   }
   // The arrays point into m_store, which a copy would not share.
   BasicWindowSum(const BasicWindowSum&) = delete;
@@ -102,28 +108,55 @@ class BasicWindowSum {
     from = std::min(from, m_x.size());
     const size_t b = from - from % m_n;
     if constexpr (Moments) ResumeShift(b);
-    if (b >= m_n && Whole(b - m_n)) {
-      // The previous block is whole: its prefix sums, as the pass made them.
+    if (b >= m_n && Refill(b - m_n)) {
+      // The previous block is whole, as a pass leaves it.
       m_start = b - m_n;
-      m_j = 0;
-      m_s = m_q = 0;
-      for (size_t t = m_start; t < b; ++t) Accumulate(m_x[t]);
+      m_j = m_stored = m_n;
       TrailingRun(b);
     }
-    StartBlock(b);
-    for (size_t t = m_start; t < from; ++t)
-      if (HasValue(m_x[t])) Push(t);
+    StartBlock(b, Moments && b >= m_n ? BlockMove(b - m_n).move : 0.0);
+    // What Push does, in locals: the positions up to from lie in this block.
+    const double* x = m_x.data();
+    double s = m_s, q = m_q;
+    size_t j = m_j, run = m_run;
+    unsigned long long last = BitsOf(m_last);
+    for (size_t t = b; t < from; ++t) {
+      const double v = x[t];
+      const unsigned long long bits = BitsOf(v);
+      if (bits == BitsOf(NoValue)) continue;
+      ++j;
+      if constexpr (Moments) {
+        if (!m_shiftSet) m_shift = v, m_shiftSet = true;
+        const double d = v - m_shift;
+        s += d;
+        q += d * d;
+      } else {
+        s += v;
+      }
+      run = bits == last ? run + 1 : 1;
+      last = bits;
+    }
+    m_s = s, m_q = q, m_j = j, m_run = run, m_last = std::bit_cast<double>(last);
   }
 
   // x[t] must be valid; t increases from call to call.
   [[gnu::always_inline]] void Push(size_t t) {
-    if (t - m_start >= m_n) [[unlikely]]
-      StartBlock(BlockOf(t));
+    if (t - m_start >= m_n) [[unlikely]] {
+      const size_t b = BlockOf(t);
+      StartBlock(b, Moved(b));
+    }
     const double v = m_x[t];
     if constexpr (Moments) {
       if (!m_shiftSet) m_shift = v, m_shiftSet = true;
     }
-    Accumulate(v);
+    ++m_j;
+    if constexpr (Moments) {
+      const double d = v - m_shift;
+      m_s += d;
+      m_q += d * d;
+    } else {
+      m_s += v;
+    }
     m_run = BitsOf(v) == BitsOf(m_last) ? m_run + 1 : 1;
     m_last = v;
   }
@@ -169,7 +202,10 @@ class BasicWindowSum {
     const size_t n = m_n;
     const double inv = m_inv;
     while (t < end) {
-      if (t - m_start >= n) StartBlock(BlockOf(t));
+      if (t - m_start >= n) {
+        const size_t b = BlockOf(t);
+        StartBlock(b, Moved(b));
+      }
       const size_t stop = std::min(end, m_start + n);
       double* preS = m_preS;
       double* preQ = m_preQ;
@@ -205,6 +241,7 @@ class BasicWindowSum {
         headFlat[k] = run >= n ? 1.0 : 0.0;
       }
       const size_t u = t + len;
+      if (m_stored == j0) m_stored = j0 + len;
       m_s = s, m_q = q, m_last = std::bit_cast<double>(last), m_j = j0 + len, m_run = run;
       // ... then its windows, which do not depend on each other.
       const double* prevS = m_prevS + j0 + 1;
@@ -235,23 +272,24 @@ class BasicWindowSum {
   }
 
  private:
-  [[gnu::always_inline]] void Accumulate(double v) {
-    ++m_j;
-    if constexpr (Moments) {
-      const double d = v - m_shift;
-      m_s += d;
-      m_q += d * d;
-      m_preQ[m_j] = m_q;
-    } else {
-      m_s += v;
+  // The prefix sums of the block at c, as Push makes them (it does not store
+  // them, to keep its state in registers); false when the block is not whole.
+  bool Refill(size_t c) {
+    const double* x = m_x.data() + c;
+    const double shift = m_shift;
+    double s = 0, q = 0;
+    for (size_t k = 0; k < m_n; ++k) {
+      if (!HasValue(x[k])) return false;
+      if constexpr (Moments) {
+        const double d = x[k] - shift;
+        s += d;
+        q += d * d;
+        m_preQ[k + 1] = q;
+      } else {
+        s += x[k];
+      }
+      m_preS[k + 1] = s;
     }
-    m_preS[m_j] = m_s;
-  }
-
-  // Every position of the block starting at b holds a value.
-  bool Whole(size_t b) const {
-    for (size_t t = b; t < b + m_n; ++t)
-      if (!HasValue(m_x[t])) return false;
     return true;
   }
 
@@ -276,16 +314,46 @@ class BasicWindowSum {
 
   // With Moments, whether the block at b takes the last value before it as
   // its shift: the first block started in a stretch, and a block whose values
-  // have moved away from the shift (their squares would lose the variance's
-  // digits).
-  bool Recentre(size_t b, double last) {
+  // have moved far from the shift for how much they move (their squares would
+  // lose the variance's digits). moved: how far the values of the block
+  // before b moved from first to last, 0 when it has none.
+  bool Recentre(size_t b, double last, double moved) {
     if constexpr (!Moments) return false;
     if (b >= m_nextStretch) {
       const size_t length = m_n * kShiftBlocks;
       m_nextStretch = b - b % length + length;
       return true;
     }
-    return m_shiftSet && std::fabs(last - m_shift) > std::fabs(m_shift) * kDrift;
+    return m_shiftSet && std::fabs(last - m_shift) > moved * kSpread;
+  }
+
+  // moved for the block at b, from the state a pass leaves.
+  double Moved(size_t b) const {
+    if constexpr (!Moments) return 0.0;
+    if (m_start + m_n != b || m_j == 0) return 0.0;
+    const double first = m_x[m_start];  // usually there
+    return std::fabs(m_last - (HasValue(first) ? first : BlockMove(m_start).first));
+  }
+
+  // The first and last values of the block at c, and how far they are apart.
+  struct Move {
+    double first = NoValue, last = NoValue, move = 0;
+  };
+  Move BlockMove(size_t c) const {
+    Move m;
+    for (size_t t = c; t < c + m_n; ++t)
+      if (HasValue(m_x[t])) {
+        m.first = m_x[t];
+        break;
+      }
+    if (m.first == NoValue) return m;
+    for (size_t t = c + m_n; t > c;)
+      if (HasValue(m_x[--t])) {
+        m.last = m_x[t];
+        break;
+      }
+    m.move = std::fabs(m.last - m.first);
+    return m;
   }
 
   // The shift in force for the block before b: the last value before the
@@ -302,24 +370,23 @@ class BasicWindowSum {
     for (size_t t = stretch; t < b && !m_shiftSet; ++t)
       if (HasValue(m_x[t])) m_shift = m_x[t], m_shiftSet = true, known = t + 1;
     for (size_t c = stretch + m_n; c < b; c += m_n) {
-      for (size_t t = c; t > c - m_n;)
-        if (HasValue(m_x[--t])) {
-          last = m_x[t];
-          break;
-        }
-      if (c >= known && last != NoValue && Recentre(c, last)) m_shift = last;
+      const Move m = BlockMove(c - m_n);
+      if (m.last != NoValue) last = m.last;
+      if (c >= known && last != NoValue && Recentre(c, last, m.move)) m_shift = last;
     }
   }
 
   // Starts the block at b, with the sums of the newest 1..n values before it.
-  [[gnu::always_inline]] void StartBlock(size_t b) {
-    const bool carry = b == m_start + m_n && m_j == m_n;
+  [[gnu::always_inline]] void StartBlock(size_t b, double moved) {
+    const bool carry = b == m_start + m_n && m_j == m_n, stored = m_stored == m_n;
     m_start = b;
     m_j = 0;
     m_s = m_q = 0;
-    const bool recentre = carry && Recentre(b, m_last);
+    m_stored = 0;
+    const bool recentre = carry && Recentre(b, m_last, moved);
     if (carry && !recentre) {
       // The previous block was whole and shares the shift: its total less a prefix.
+      if (!stored) Refill(b - m_n);  // whole, as carry says
       std::swap(m_preS, m_prevS);
       m_totS = m_prevS[m_n];
       m_preS[0] = 0;
@@ -331,36 +398,44 @@ class BasicWindowSum {
       m_avail = m_n;
       return;
     }
-    WalkBack(b, carry, recentre);
+    WalkBack(b, moved, carry, recentre);
   }
 
   // The sums before b when the previous block cannot give them.
   // decided: whether recentre holds the answer of Recentre for b already.
-  [[gnu::noinline]] void WalkBack(size_t b, bool decided, bool recentre) {
+  [[gnu::noinline]] void WalkBack(size_t b, double moved, bool decided, bool recentre) {
     m_avail = 0;
     TrailingRun(b);
-    if (!decided) recentre = Recentre(b, m_last);
+    if (!decided) recentre = Recentre(b, m_last, moved);
     if (m_run == 0) return;  // nothing before the block
     if (recentre) m_shift = m_last, m_shiftSet = true;
     // Kept as a total of 0 less the negated suffix sums, which is exact.
     m_totS = m_totQ = 0;
     m_prevS[m_n] = 0;
     if constexpr (Moments) m_prevQ[m_n] = 0;
+    // In locals: the stores below could otherwise be taken to change them.
+    const double* x = m_x.data();
+    double* prevS = m_prevS;
+    double* prevQ = m_prevQ;
+    const double shift = m_shift;
+    const size_t n = m_n;
     double s = 0, q = 0;
-    for (size_t t = b; t > 0 && m_avail < m_n;) {
-      const double v = m_x[--t];
+    size_t avail = 0;
+    for (size_t t = b; t > 0 && avail < n;) {
+      const double v = x[--t];
       if (!HasValue(v)) continue;
-      const double d = Moments ? v - m_shift : v;
-      ++m_avail;
-      m_prevS[m_n - m_avail] = -(s += d);
-      if constexpr (Moments) m_prevQ[m_n - m_avail] = -(q += d * d);
+      const double d = Moments ? v - shift : v;
+      ++avail;
+      prevS[n - avail] = -(s += d);
+      if constexpr (Moments) prevQ[n - avail] = -(q += d * d);
     }
+    m_avail = avail;
   }
 
   std::span<const double> m_x;
   size_t m_n;
   double m_inv;
-  std::vector<double> m_store;
+  std::unique_ptr<double[]> m_store;
   double* m_preS = nullptr;  // [j]: the first j values of the block; [0] = 0
   double* m_preQ = nullptr;
   // The newest n - j values before the block sum to m_tot - m_prev[j]: the
@@ -377,6 +452,7 @@ class BasicWindowSum {
   double m_shift = 0;  // with Moments: subtracted from every value
   bool m_shiftSet = false;
   size_t m_nextStretch = 0;  // with Moments: the first block of the next stretch
+  size_t m_stored = 0;       // prefix sums of the current block stored in m_pre, from the first
   double m_s = 0, m_q = 0;   // the block's head: sum, and sum of squares with Moments
 };
 using WindowSum = BasicWindowSum<false>;
