@@ -161,9 +161,19 @@ ResearchFeed::Fields ResearchFeed::Option(int64_t slot, int64_t at,
       {54211, std::string(category)}, {31003, "KOVO"},     {31003, kProviders[(h >> 8) % 5]},
       {64016, kStrategies[h % 4]},    {49248, "Intraday"}, {20008, "Enter near the quoted prices"},
       {50100, std::to_string(at)}};
-  std::vector<const Scrip*> options;
+  // A strategy is built on one underlying and one expiry: its legs are
+  // drawn from that chain only.
+  std::vector<std::string> underlyings;
   for (const Scrip& s : m_market.scrips.All())
-    if (s.instrument == "OPTIDX") options.push_back(&s);
+    if (s.instrument == "OPTIDX" &&
+        std::find(underlyings.begin(), underlyings.end(), s.underlying) == underlyings.end())
+      underlyings.push_back(s.underlying);
+  std::vector<const Scrip*> options;
+  if (!underlyings.empty()) {
+    const auto chain = m_market.scrips.OptionsOf(underlyings[(h >> 40) % underlyings.size()]);
+    for (const Scrip* s : chain)
+      if (s->expiry == chain.front()->expiry) options.push_back(s);
+  }
   const int legs = options.empty() ? 0 : static_cast<int>(1 + (h >> 12) % 2);
   for (int leg = 0; leg < legs; ++leg) {
     const Scrip& s = *options[(h >> (16 + leg * 8)) % options.size()];

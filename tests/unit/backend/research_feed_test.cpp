@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,41 @@ TEST(ResearchFeedItems, SameSeedSameCallsOtherSeedOther) {
   EXPECT_FALSE(a.ItemAt("gossip", kNow, "U", none));
   EXPECT_TRUE(a.Today("trading calls", -5, "U", 10).empty());
   EXPECT_EQ(3u, a.Today("trading calls", kNow, "U", 3).size());
+}
+
+TEST(ResearchFeedItems, OptionCallLegsAreOptionsOfOneUnderlyingAndExpiry) {
+  const backend::Market market(1, kNow);
+  const backend::ResearchFeed feed(market, 1);
+  // Live calls over a day and the history the day ends with.
+  std::vector<backend::ResearchFeed::Fields> calls = feed.Today("option_calls", kNow, "U", 20);
+  for (int64_t t = kNow; t < kNow + 86400; ++t) {
+    backend::ResearchFeed::Fields item;
+    if (feed.ItemAt("option_calls", t, "U", item)) calls.push_back(item);
+  }
+  ASSERT_GT(calls.size(), 500u);
+  size_t spreads = 0;
+  std::set<std::string> underlyings;
+  for (const auto& call : calls) {
+    std::vector<const backend::Scrip*> legs;
+    for (const auto& [field, value] : call) {
+      if (field != 10100) continue;
+      const backend::Scrip* leg = market.scrips.FindByTradingSymbol("nse_fo", value);
+      ASSERT_NE(nullptr, leg) << value;
+      legs.push_back(leg);
+    }
+    ASSERT_FALSE(legs.empty());
+    underlyings.insert(legs[0]->underlying);
+    spreads += legs.size() > 1;
+    for (const backend::Scrip* leg : legs) {
+      EXPECT_EQ("OPTIDX", leg->instrument);
+      EXPECT_EQ(legs[0]->underlying, leg->underlying)
+          << legs[0]->tradingSymbol << " with " << leg->tradingSymbol;
+      EXPECT_EQ(legs[0]->expiry, leg->expiry);
+    }
+  }
+  // Both kinds of call, on every index that has options.
+  EXPECT_GT(spreads, calls.size() / 4);
+  EXPECT_EQ(2u, underlyings.size());
 }
 
 }  // namespace
