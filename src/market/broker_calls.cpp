@@ -57,14 +57,31 @@ CBrokerCalls::~CBrokerCalls() {
   if (m_docked) m_cb.Frame().RemovePane(kPaneId);
 }
 
-bool CBrokerCalls::AddCall(const sNewsDetails& call) {
-  if (call.reportType != "Technical Calls" && call.reportType != "Research Calls" &&
-      call.reportType != "Option Calls")
-    return false;
-  m_rows.push_front(std::make_unique<sNewsDetails>(call));
-  m_list.InsertItem(0, reinterpret_cast<ItemData>(m_rows.front().get()));
+namespace {
+
+bool IsBrokerCall(const sNewsDetails& call) {
+  return call.reportType == "Technical Calls" || call.reportType == "Research Calls" ||
+         call.reportType == "Option Calls";
+}
+
+}  // namespace
+
+bool CBrokerCalls::AddCall(sNewsDetails& call) {
+  if (!IsBrokerCall(call)) return false;
+  m_rows.push_front(&call);
+  m_list.InsertItem(0, reinterpret_cast<ItemData>(&call));
   if (m_view) m_view->Refresh();
   return true;
+}
+
+void CBrokerCalls::FillIfEmpty(CallList& calls) {
+  if (!m_rows.empty()) return;
+  for (sNewsDetails& call : calls) {
+    if (!IsBrokerCall(call)) continue;
+    m_rows.push_front(&call);
+    m_list.InsertItem(0, reinterpret_cast<ItemData>(&call));
+  }
+  if (m_view) m_view->Refresh();
 }
 
 bool CBrokerCalls::Cell(const sNewsDetails& call, int column, sCellInfo& cell) const {

@@ -34,9 +34,13 @@ class CBrokerCalls {
   CBrokerCalls(const CBrokerCalls&) = delete;
   CBrokerCalls& operator=(const CBrokerCalls&) = delete;
 
-  // Shows the call on top when it is one of the three call kinds.
-  bool AddCall(const sNewsDetails& call);
-  const std::deque<std::unique_ptr<sNewsDetails>>& Rows() const { return m_rows; }
+  // Shows the call on top when it is one of the three call kinds. The
+  // record stays the caller's (the global list of calls) and must outlive
+  // the pane; the pane shows its read state as it changes.
+  bool AddCall(sNewsDetails& call);
+  // An empty pane takes the calls filed so far, newest on top.
+  void FillIfEmpty(CallList& calls);
+  const std::deque<sNewsDetails*>& Rows() const { return m_rows; }
   CFilterListCtrl& List() { return m_list; }
   const CFilterListCtrl& List() const { return m_list; }
   bool Cell(const sNewsDetails& call, int column, sCellInfo& cell) const;
@@ -55,7 +59,7 @@ class CBrokerCalls {
   void PlaceOrder();
 
   CControlBlock& m_cb;
-  std::deque<std::unique_ptr<sNewsDetails>> m_rows;
+  std::deque<sNewsDetails*> m_rows;
   CFilterListCtrl m_list;
   std::unique_ptr<View> m_view;
   bool m_docked = false;

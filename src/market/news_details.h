@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,10 @@ struct sNewsDetails {
   int32_t precision = 2;
   double divisor = 100.0;
 };
+
+// The global list of calls. Records never move once filed, so the panes
+// that show them hold references and see their read state change.
+using CallList = std::deque<sNewsDetails>;
 
 // RGB as the list takes it.
 struct sRgb {
@@ -104,8 +109,8 @@ struct sNewsFeedPorts {
   std::function<void(const std::string&)> tabbedLog;
   std::function<bool(std::string_view category)> beepOn;
   std::function<void()> beep;
-  // A live record for the broker calls window.
-  std::function<void(const sNewsDetails&)> liveCall;
+  // A live record for the broker calls window; it stays in the global list.
+  std::function<void(sNewsDetails&)> liveCall;
   std::function<std::string()> peerText;  // the control block's first peer text, as it is now
   std::string hostUserId;                 // the identifier the host gave at initialisation
 };
@@ -121,8 +126,8 @@ class CNewsFeed {
   // reportType, when given, names the tab in place of the kind's.
   int Build(const wmp_msg* message, bool bulk, std::string_view reportType = {});
 
-  const std::vector<sNewsDetails>& Calls() const { return m_calls; }
-  std::vector<sNewsDetails>& Calls() { return m_calls; }
+  const CallList& Calls() const { return m_calls; }
+  CallList& Calls() { return m_calls; }
   sNewsFeedPorts& Ports() { return m_ports; }
 
  private:
@@ -131,7 +136,7 @@ class CNewsFeed {
   void File(sNewsDetails record, const std::string& tradingSymbol, bool bulk);
 
   sNewsFeedPorts m_ports;
-  std::vector<sNewsDetails> m_calls;
+  CallList m_calls;
 };
 
 }  // namespace kovo

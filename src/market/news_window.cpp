@@ -26,6 +26,7 @@ void CNewsStory::Show(size_t index, const char* captionHead) {
     m_view->Refresh();
     m_view->Show(true);
   }
+  if (onShown) onShown();
 }
 
 void CNewsStory::Previous() {
@@ -147,6 +148,10 @@ CNews::CNews(CControlBlock& cb, CNewsFeed& feed, Shell& shell, std::filesystem::
   m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
     return data != 0 && Cell(static_cast<size_t>(data - 1), column, cell);
   });
+  m_story.onShown = [this] {
+    if (m_view) m_view->Refresh();
+    if (onStoryShown) onStoryShown();
+  };
   m_list.SetOwner(this);
   m_list.SetDefaultVisible({0, 1, 2, 3, 4, 12, 13});
   m_list.SetColumns(NewsColumns());

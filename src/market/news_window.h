@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ inline constexpr int kIdPrintStory = 1716;
 // One item of a list of calls in full, stepping through its neighbours.
 class CNewsStory {
  public:
-  CNewsStory(std::vector<sNewsDetails>& items, Shell& shell, std::filesystem::path workingDir)
+  CNewsStory(CallList& items, Shell& shell, std::filesystem::path workingDir)
       : m_items(items), m_shell(shell), m_workingDir(std::move(workingDir)) {}
 
   // Opens on an item; false when there is none at index.
@@ -55,6 +56,9 @@ class CNewsStory {
     return m_open && m_index < m_items.size() ? &m_items[m_index] : nullptr;
   }
 
+  // Told after each item shown (and so marked read).
+  std::function<void()> onShown;
+
   // The window, when the window system makes one; it follows every step.
   void SetView(std::unique_ptr<View> view) { m_view = std::move(view); }
   View* GetView() const { return m_view.get(); }
@@ -62,7 +66,7 @@ class CNewsStory {
  private:
   void Show(size_t index, const char* captionHead);
 
-  std::vector<sNewsDetails>& m_items;
+  CallList& m_items;
   Shell& m_shell;
   std::filesystem::path m_workingDir;
   size_t m_index = 0;
@@ -90,6 +94,8 @@ class CNews {
   bool OnEnter();
   const std::string& Caption() const { return m_caption; }
   CNewsStory& Story() { return m_story; }
+  // After the story window showed an item: the other lists' read marks.
+  std::function<void()> onStoryShown;
   // Makes the window and its story window and shows the list.
   bool Show();
   View* GetView() const { return m_view.get(); }

@@ -198,7 +198,6 @@ CResearchModule::CResearchModule(CControlBlock& cb, std::string hostUserId,
                                  OptionStrategyCall strategy)
     : m_cb(cb),
       m_hostUserId(std::move(hostUserId)),
-      m_brokerCalls(cb),
       m_feed([&] {
         sNewsFeedPorts p;
         const CHostFunctions& host = cb.Host();
@@ -223,7 +222,7 @@ CResearchModule::CResearchModule(CControlBlock& cb, std::string hostUserId,
           return cb.beepAlerts && cb.beepAlerts->IsBeepOn(category);
         };
         p.beep = [&cb] { cb.Dlgs().MessageBeep(kMbIconWarning); };
-        p.liveCall = [this](const sNewsDetails& d) {
+        p.liveCall = [this](sNewsDetails& d) {
           m_brokerCalls.AddCall(d);
           if (m_news) m_news->AddNewest();
           if (onLiveCall) onLiveCall(d);
@@ -232,6 +231,7 @@ CResearchModule::CResearchModule(CControlBlock& cb, std::string hostUserId,
         p.hostUserId = m_hostUserId;
         return p;
       }()),
+      m_brokerCalls(cb),
       m_optionRx(cb, m_feed, std::move(strategy)) {
   for (const char* name : {"roth_ma", "roth_option_calls"}) {
     cb.OnReplyNamed(name,
@@ -267,8 +267,19 @@ bool CResearchModule::ShowNews() {
     m_shell = std::make_unique<ProcessShell>(m_cb.Processes());
     std::error_code ec;
     m_news = std::make_unique<CNews>(m_cb, m_feed, *m_shell, std::filesystem::current_path(ec));
+    // A story read from the news window is read in the pane too.
+    m_news->onStoryShown = [this] {
+      if (View* view = m_brokerCalls.GetView()) view->Refresh();
+    };
   }
   return m_news->Show();
+}
+
+void CResearchModule::ShowBrokerCalls() {
+  // History is filed in bulk and not shown live: an empty pane would
+  // otherwise hide the day's calls until the next live one.
+  m_brokerCalls.FillIfEmpty(m_feed.Calls());
+  m_brokerCalls.ShowPane(true);
 }
 
 void CResearchModule::StartHistory() {

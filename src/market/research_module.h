@@ -61,6 +61,8 @@ class CResearchModule : public CSessionModule {
   CNewsFeed& Feed() { return m_feed; }
   COptionCallRx& OptionCalls() { return m_optionRx; }
   CBrokerCalls& BrokerCalls() { return m_brokerCalls; }
+  // The menu item: an empty pane takes the calls filed so far; then shown.
+  void ShowBrokerCalls();
   // Shift+N: the news window over the global list of calls.
   bool ShowNews();
   CNews* News() const { return m_news.get(); }
@@ -82,8 +84,9 @@ class CResearchModule : public CSessionModule {
 
   CControlBlock& m_cb;
   std::string m_hostUserId;
-  CBrokerCalls m_brokerCalls;
+  // The feed's records outlive the pane that points at them.
   CNewsFeed m_feed;
+  CBrokerCalls m_brokerCalls;
   COptionCallRx m_optionRx;
   std::vector<sHistoryRequest> m_queue;
   int m_index = -1;

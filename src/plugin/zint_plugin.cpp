@@ -419,7 +419,7 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
   } else if (is({"Technical,Research and Option Calls"})) {
     if (!RequireLogin()) return;
     if (auto* feed = dynamic_cast<CResearchModule*>(m_controlBlock->researchFeed.get()))
-      feed->BrokerCalls().ShowPane(true);
+      feed->ShowBrokerCalls();
   } else if (is({"Open Interest Bar"})) {
     if (RequireLogin()) Unavailable(item);
   } else if (is({"Zint Index Chart"})) {

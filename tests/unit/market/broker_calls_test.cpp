@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "market/news_window.h"
 #include "market/research_module.h"
 #include "platform/headless_views.h"
 #include "plugin/mnm_fields.h"
@@ -133,6 +134,73 @@ TEST_F(BrokerCalls, TheMenuItemDocksAndShowsThePaneOnlyWhenLoggedIn) {
   ASSERT_EQ(1u, frame->Panes().count(CBrokerCalls::kPaneId));
   EXPECT_EQ("Technical, Research Calls", frame->Panes().at(CBrokerCalls::kPaneId).title);
   EXPECT_TRUE(shown());
+}
+
+TEST_F(BrokerCalls, TheMenuItemFillsAnEmptyPaneWithTheCallsFiledSoFar) {
+  cb->session.loggedInUserId = "trader7";
+  FakeControl& requests = Control(KOVO_RX_REQUESTS);
+  // The day's history is filed in bulk: not shown live.
+  requests.Reply({{MNM_REPLY_REQUEST, "roth_ma"},
+                  {MNM_CATEGORY, "trading calls"},
+                  {MNM_HEADLINE, "Sell TCS"},
+                  {MNM_BODY_TEXT, "b"}});
+  requests.Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_CATEGORY, "markets"}, {MNM_BODY_TEXT, "n"}});
+  requests.Reply({{MNM_REPLY_REQUEST, "roth_ma"},
+                  {MNM_CATEGORY, "research reports"},
+                  {MNM_HEADLINE, "Buy TCS"},
+                  {MNM_BODY_TEXT, "up"}});
+  ASSERT_EQ(3u, static_cast<CResearchModule&>(*cb->researchFeed).Feed().Calls().size());
+  EXPECT_TRUE(Pane().Rows().empty());
+
+  plugin->ProcessHotKey("Technical,Research and Option Calls", 0, {});
+  ASSERT_EQ(2u, Pane().Rows().size());
+  EXPECT_EQ("Buy TCS", CellText(0, NewsColumn::kHeadline));
+  EXPECT_EQ("Sell TCS", CellText(1, NewsColumn::kHeadline));
+
+  // Live calls go on top; the menu again adds nothing twice.
+  Control(KOVO_RX_BROADCASTS)
+      .Broadcast(
+          {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, "Buy INFY"}, {MNM_BODY_TEXT, "b"}});
+  plugin->ProcessHotKey("Technical,Research and Option Calls", 0, {});
+  ASSERT_EQ(3u, Pane().Rows().size());
+  EXPECT_EQ("Buy INFY", CellText(0, NewsColumn::kHeadline));
+}
+
+TEST_F(BrokerCalls, StoriesReadInTheNewsWindowAreReadInThePane) {
+  cb->session.loggedInUserId = "trader7";
+  ASSERT_TRUE(Pane().CreatePane());
+  auto* paneView = dynamic_cast<HeadlessView*>(Pane().GetView());
+  ASSERT_NE(nullptr, paneView);
+  FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
+  for (const char* headline : {"first", "second", "third"})
+    broadcasts.Broadcast(
+        {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, headline}, {MNM_BODY_TEXT, "b"}});
+  ASSERT_EQ(3u, Pane().Rows().size());
+  const auto icon = [&](int row) {
+    sCellInfo cell;
+    const auto* call = reinterpret_cast<const sNewsDetails*>(Pane().List().GetItemData(row));
+    EXPECT_TRUE(call && Pane().Cell(*call, static_cast<int>(NewsColumn::kIndicator), cell));
+    return cell.icon;
+  };
+  EXPECT_EQ(26103, icon(2));
+
+  plugin->ProcessHotKey("Shift+N", 0, {});
+  CNews* news = static_cast<CResearchModule&>(*cb->researchFeed).News();
+  ASSERT_NE(nullptr, news);
+  // The oldest call is the news window's bottom row.
+  news->List().SetSelection({2});
+  const int refreshes = paneView->Refreshes();
+  ASSERT_TRUE(news->OnEnter());
+  EXPECT_EQ("Story - first", news->Story().Caption());
+  EXPECT_EQ(26099, icon(2));
+  EXPECT_EQ(26103, icon(1));
+  EXPECT_GT(paneView->Refreshes(), refreshes);
+
+  // Stepping on marks the next one read in the pane as well.
+  news->Story().OnCommand(kIdNextStory);
+  EXPECT_EQ("News Story - second", news->Story().Caption());
+  EXPECT_EQ(26099, icon(1));
+  EXPECT_EQ(26103, icon(0));
 }
 
 TEST(NewsColumnsShape, FourteenColumnsWithPricesRightAndTheIndicatorAnImage) {

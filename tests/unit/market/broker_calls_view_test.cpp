@@ -55,7 +55,7 @@ TEST_F(BrokerCallsView, ShowsNewestCallFirst) {
 }
 
 TEST_F(BrokerCallsView, StoryViewShowsTheItemAndHidesButtonsAtTheEnds) {
-  std::vector<sNewsDetails> items(2);
+  CallList items(2);
   items[0].headline = "Head";
   items[0].text = "Body";
   items[1].headline = "Second";

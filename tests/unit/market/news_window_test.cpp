@@ -31,9 +31,8 @@ sNewsDetails Item(std::string headline, std::string reportType, std::string cate
 }
 
 TEST(NewsStory, StepsMarksReadAndHidesTheButtonsAtTheEnds) {
-  std::vector<sNewsDetails> items = {Item("A", "Technical Calls", "trading calls"),
-                                     Item("B", "Research Calls", "research reports"),
-                                     Item("C", "Wire", "Economy")};
+  CallList items = {Item("A", "Technical Calls", "trading calls"),
+                    Item("B", "Research Calls", "research reports"), Item("C", "Wire", "Economy")};
   RecordingShell shell;
   test::TempDir dir;
   CNewsStory story(items, shell, dir.Path());
