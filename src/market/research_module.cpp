@@ -111,12 +111,49 @@ sOptionCall COptionCallRx::ReadCall(const wmp_msg* message, int32_t& legCount) {
   return call;
 }
 
+std::string COptionCallRx::CallKey(const wmp_msg* message) {
+  std::string key;
+  const auto add = [&](int32_t field, int32_t index) {
+    key += Text(message, field, index);
+    key += '\x1f';
+  };
+  add(MNM_CALL_TIME, 0);
+  add(MNM_USER, 1);
+  add(MNM_SCRIPT_NAME, 0);
+  add(MNM_VALIDITY, 0);
+  add(MNM_MESSAGE_TEXT, 0);
+  for (int32_t i = 0; i < FieldCount(message, MNM_EXCH_SEG); ++i) {
+    for (const int32_t field : {MNM_EXCH_SEG, MNM_TRADING_SYMBOL, MNM_TRANSACTION, kLegPrice})
+      add(field, i);
+  }
+  return key;
+}
+
 void COptionCallRx::OnOptionCall(const wmp_msg* message, bool bulk) {
   if (!message || FieldCount(message, MNM_ERROR_TEXT) > 0) return;
   int32_t legCount = 0;
   const sOptionCall call = ReadCall(message, legCount);
   if (call.legs < 1) return;
-  FileCall(call, legCount, Text(message, MNM_REPLY_REQUEST), bulk);
+  // A call already filed, or waiting to be filed live, is not filed again.
+  if (!m_seen.insert(CallKey(message)).second) return;
+  const std::string requestName = Text(message, MNM_REPLY_REQUEST);
+  if (!bulk && m_historyPending) {
+    m_held.push_back({call, legCount, requestName});
+    return;
+  }
+  FileAndHand(call, legCount, requestName, bulk);
+}
+
+void COptionCallRx::HistoryDone() {
+  m_historyPending = false;
+  std::vector<sHeldCall> held;
+  held.swap(m_held);
+  for (const sHeldCall& h : held) FileAndHand(h.call, h.legCount, h.requestName, false);
+}
+
+void COptionCallRx::FileAndHand(const sOptionCall& call, int32_t legCount,
+                                const std::string& requestName, bool bulk) {
+  FileCall(call, legCount, requestName, bulk);
   if (!m_strategy || !m_strategy(call)) m_cb.MessageBox(kStrategyLoadError);
 }
 
@@ -328,7 +365,12 @@ void CResearchModule::Subscribe(const sHistoryRequest& entry) {
 void CResearchModule::OnHistoryReply(const wmp_msg* message) {
   if (!message) return;
   const std::string name = Text(message, MNM_REPLY_REQUEST);
-  if (name == "roth_option_calls") return m_optionRx.OnOptionCall(message, true);
+  if (name == "roth_option_calls") {
+    if (FieldCount(message, MNM_ERROR_TEXT) == 0) return m_optionRx.OnOptionCall(message, true);
+    // The closing message: the calls that came live meanwhile follow.
+    if (!Text(message, MNM_ERROR_TEXT).empty()) m_cb.ReportFailedReply(name, message);
+    return m_optionRx.HistoryDone();
+  }
   if (FieldCount(message, MNM_ERROR_TEXT) == 0) {
     const std::string feed = Text(message, MNM_FEED_NAME);
     if (feed == "NSE-IPFT") {
@@ -370,8 +412,9 @@ void CResearchModule::Advance() {
              {{MNM_CATEGORY, "option_calls"}, {MNM_PEER_USER, m_hostUserId}}});
   Subscribe(
       {"Notices ", false, {}, {{MNM_CATEGORY, "zint_msg.all"}, {MNM_PEER_USER, m_hostUserId}}});
-  m_cb.SendRequest(m_cb.RequestControl(), nullptr, "roth_option_calls",
-                   {{MNM_PEER_USER, m_hostUserId}}, "Option Calls  request is failed ");
+  if (m_cb.SendRequest(m_cb.RequestControl(), nullptr, "roth_option_calls",
+                       {{MNM_PEER_USER, m_hostUserId}}, "Option Calls  request is failed "))
+    m_optionRx.HistoryRequested();
   m_queue.clear();
   m_index = -1;
 }

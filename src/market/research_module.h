@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,37 @@ class COptionCallRx {
       : m_cb(cb), m_feed(feed), m_strategy(std::move(strategy)) {}
   // Reads the call; nothing happens for one without legs.
   static sOptionCall ReadCall(const wmp_msg* message, int32_t& legCount);
+  // What tells one call from another: its time and everything but the
+  // category, which a live call and its history copy name differently.
+  static std::string CallKey(const wmp_msg* message);
+  // Each call is filed and handed over once, whether it comes live, in the
+  // history or both.
   void OnOptionCall(const wmp_msg* message, bool bulk);
   void OnNotice(const wmp_msg* message);
+  // Between the history request and its closing message live calls wait,
+  // so the history (older calls) is filed first and a call it also carries
+  // is filed once, as the live call it was.
+  void HistoryRequested() { m_historyPending = true; }
+  void HistoryDone();
+  bool HistoryPending() const { return m_historyPending; }
 
  private:
+  struct sHeldCall {
+    sOptionCall call;
+    int32_t legCount;
+    std::string requestName;
+  };
+  void FileAndHand(const sOptionCall& call, int32_t legCount, const std::string& requestName,
+                   bool bulk);
   bool FileCall(const sOptionCall& call, int32_t legCount, const std::string& requestName,
                 bool bulk);
 
   CControlBlock& m_cb;
   CNewsFeed& m_feed;
   OptionStrategyCall m_strategy;
+  bool m_historyPending = false;
+  std::vector<sHeldCall> m_held;
+  std::set<std::string> m_seen;
 };
 
 // The research and calls feed of a session: the global list of calls, the

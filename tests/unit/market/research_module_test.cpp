@@ -170,5 +170,66 @@ TEST_F(ResearchFeed, LiveCallsAreAnnouncedAndOptionCallsReachTheLibrary) {
   EXPECT_TRUE(Logged("Markets shut at 3"));
 }
 
+TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt) {
+  std::vector<std::string> handed;
+  cb->researchFeed.reset();
+  cb->researchFeed = std::make_unique<CResearchModule>(*cb, "HOST", [&](const sOptionCall& c) {
+    handed.push_back(c.strategy);
+    return true;
+  });
+  std::vector<std::string> live;
+  Module().onLiveCall = [&](const sNewsDetails& d) { live.push_back(d.headline); };
+  const auto call = [](const std::string& category, const std::string& time,
+                       const std::string& strategy) {
+    return std::vector<std::pair<int32_t, std::string>>{{MNM_CATEGORY, category},
+                                                        {MNM_USER, "KOVO"},
+                                                        {MNM_USER, "Vol Desk"},
+                                                        {MNM_SCRIPT_NAME, strategy},
+                                                        {MNM_CALL_TIME, time},
+                                                        {MNM_EXCH_SEG, "NFO"},
+                                                        {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
+                                                        {MNM_TRANSACTION, "B"},
+                                                        {10306, "101.50"}};
+  };
+  const auto withName = [](std::vector<std::pair<int32_t, std::string>> fields) {
+    fields.insert(fields.begin(), {MNM_REPLY_REQUEST, "roth_option_calls"});
+    return fields;
+  };
+  Requests().Reply({{MNM_REPLY_REQUEST, "xr_get_user_peer_data"}, {MNM_PEER_TEXT, "PEER-trader7"}});
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_ERROR_TEXT, ""}});
+  ASSERT_EQ(1u, Count("roth_option_calls"));
+
+  // Subscribed before the history was asked for: a live call comes first.
+  FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
+  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
+  EXPECT_TRUE(handed.empty());
+  EXPECT_TRUE(Module().Feed().Calls().empty());
+
+  // The history carries an older call and the live one again (under the
+  // category it is filed with), then closes.
+  Requests().Reply(withName(call("Option Calls", "850", "Bull Call Spread")));
+  Requests().Reply(withName(call("Indian Volatility", "1000", "Long Straddle")));
+  EXPECT_EQ(std::vector<std::string>{"Bull Call Spread"}, handed);
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
+
+  EXPECT_EQ((std::vector<std::string>{"Bull Call Spread", "Long Straddle"}), handed);
+  const auto& calls = Module().Feed().Calls();
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_EQ("Option Calls update : Bull Call Spread", calls[0].headline);
+  EXPECT_EQ("Option Calls update : Long Straddle", calls[1].headline);
+  // Only the live call is announced and goes to the calls pane.
+  EXPECT_EQ(std::vector<std::string>{"Option Calls update : Long Straddle"}, live);
+  ASSERT_EQ(1u, Module().BrokerCalls().Rows().size());
+
+  // After the history live calls are filed at once, a repeat of one never.
+  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(call("option_calls", "1150", "Short Strangle"));
+  EXPECT_EQ((std::vector<std::string>{"Bull Call Spread", "Long Straddle", "Short Strangle"}),
+            handed);
+  EXPECT_EQ(3u, Module().Feed().Calls().size());
+  EXPECT_TRUE(Boxes().empty());
+}
+
 }  // namespace
 }  // namespace kovo
