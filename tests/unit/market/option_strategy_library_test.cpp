@@ -5,9 +5,17 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "fakes/temp_dir.h"
 #include "market/research_module.h"
+
+// The host's log as this program offers it to the libraries it loads.
+std::vector<std::string> hostLog;
+extern "C" __attribute__((visibility("default"))) void pu_add_to_tabbed_log(const char* text) {
+  hostLog.emplace_back(text);
+}
 
 namespace kovo {
 namespace {
@@ -36,12 +44,23 @@ TEST(OptionStrategyLibrary, ExampleWritesEveryLegAndAMissingLibraryIsToldApart) 
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(
-      "Option Calls | Vol Desk | Bull Call Spread | Intraday | 100% sure %s | legs 2\n"
+      "Option strategy got: Option Calls | Vol Desk | Bull Call Spread | Intraday | 100% sure %s | "
+      "legs 2\n"
       "  B NFO NIFTY26DEC24000CE @ 101.50\n"
       "  S NFO NIFTY26DEC24500CE @ 40.05\n",
       text.str());
   EXPECT_FALSE(LibraryOptionStrategy(dir / "kovo plugins" / "optionstrategy.so")(call));
+  EXPECT_TRUE(hostLog.empty());
+
+  // Without a file the lines go to the log of the host it runs in.
   unsetenv("KOVO_OPTION_LOG");
+  call.legs = 1;
+  ASSERT_TRUE(LibraryOptionStrategy(KOVO_OPTION_STRATEGY)(call));
+  EXPECT_EQ((std::vector<std::string>{
+                "Option strategy got: Option Calls | Vol Desk | Bull Call Spread | Intraday | "
+                "100% sure %s | legs 1",
+                "  B NFO NIFTY26DEC24000CE @ 101.50"}),
+            hostLog);
 }
 
 }  // namespace
