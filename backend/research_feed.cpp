@@ -42,6 +42,18 @@ int64_t ResearchFeed::Period(std::string_view category) {
   return 0;
 }
 
+int64_t ResearchFeed::OpeningDelay(std::string_view category) {
+  return category == "option_calls" ? 3 : 0;
+}
+
+bool ResearchFeed::OpeningItem(std::string_view category, int64_t now, const std::string& peerUser,
+                               Fields& item) const {
+  if (OpeningDelay(category) == 0 || m_market.scrips.All().empty() || now < 0) return false;
+  // Regular slots count up from 0; an opening call's slot is below them.
+  item = Make(category, -1 - now, now, peerUser, false);
+  return true;
+}
+
 uint64_t ResearchFeed::Mix(std::string_view category, int64_t slot) const {
   uint64_t h = SplitMix(m_seed);
   for (const char c : category) h = SplitMix(h ^ static_cast<unsigned char>(c));
@@ -218,7 +230,7 @@ bool CClientSession::ResearchReply(const connectkovo::Message& request, std::str
 
 void CClientSession::PublishResearch(int64_t now) {
   const ResearchFeed feed(m_market, m_config.seed);
-  for (const auto& [key, shape] : m_unkeyed) {
+  for (auto& [key, shape] : m_unkeyed) {
     const std::string* category = nullptr;
     std::string peerUser;
     for (const Pair& p : shape.pairs) {
@@ -226,8 +238,18 @@ void CClientSession::PublishResearch(int64_t now) {
       if (p.field == 54211) category = &p.value;
       if (p.field == 64057) peerUser = p.value;
     }
+    if (!category) continue;
+    if (shape.firstSeen < 0) shape.firstSeen = now;
     ResearchFeed::Fields item;
-    if (category && feed.ItemAt(*category, now, peerUser, item)) Publish(item);
+    if (feed.ItemAt(*category, now, peerUser, item)) {
+      Publish(item);
+      // A regular call came first: no opening call is needed.
+      shape.opened = true;
+    } else if (!shape.opened && ResearchFeed::OpeningDelay(*category) > 0 &&
+               now >= shape.firstSeen + ResearchFeed::OpeningDelay(*category)) {
+      shape.opened = true;
+      if (feed.OpeningItem(*category, now, peerUser, item)) Publish(item);
+    }
   }
 }
 

@@ -23,6 +23,13 @@ class ResearchFeed {
 
   // Seconds between two items of a category (0: the back end has none).
   static int64_t Period(std::string_view category);
+  // Seconds after a watch begins until its opening call (0: none). A new
+  // watcher of option calls need not wait a whole period for the first.
+  static int64_t OpeningDelay(std::string_view category);
+  // The opening call of a watch that began OpeningDelay before now: a call
+  // of its own, made at now.
+  bool OpeningItem(std::string_view category, int64_t now, const std::string& peerUser,
+                   Fields& item) const;
   // The item of category due at second now, if any; peerUser is echoed.
   bool ItemAt(std::string_view category, int64_t now, const std::string& peerUser,
               Fields& item) const;

@@ -105,6 +105,10 @@ class CClientSession {
   struct Shape {
     std::vector<Pair> pairs;
     size_t watches = 0;
+    // The first second its calls were looked for, and whether its opening
+    // call is behind it.
+    int64_t firstSeen = -1;
+    bool opened = false;
   };
   using Shapes = std::unordered_map<std::string, Shape>;
   struct Watch {

@@ -108,11 +108,11 @@ TEST_F(ResearchService, LiveCallsGoOnlyToWatchedCategoriesWithTheirUser) {
       ++options;
     }
   }
-  // One research report every 90 s, one option call every 150 s; no
-  // trading calls or notices nobody watches.
+  // One research report every 90 s, one option call every 150 s after the
+  // watch's opening one; no trading calls or notices nobody watches.
   EXPECT_GE(research, 6u);
   EXPECT_LE(research, 7u);
-  EXPECT_EQ(4u, options);
+  EXPECT_EQ(5u, options);
 
   // Notices follow their watch's category.
   out.clear();
@@ -125,6 +125,46 @@ TEST_F(ResearchService, LiveCallsGoOnlyToWatchedCategoriesWithTheirUser) {
     EXPECT_FALSE(m.Text(20008).empty());
   }
   EXPECT_EQ(1u, notices);
+}
+
+TEST_F(ResearchService, AWatcherOfOptionCallsGetsItsFirstWithinSecondsThenThePeriod) {
+  // Start just after a regular option call: the next is a whole period away.
+  const backend::ResearchFeed feed(market, config.seed);
+  int64_t start = kNow - kNow % 86400 + 4 * 3600;
+  backend::ResearchFeed::Fields item;
+  while (!feed.ItemAt("option_calls", start, "", item)) ++start;
+  ++start;
+  const auto optionCalls = [&] {
+    std::vector<SeenMessage> calls;
+    for (const SeenMessage& m : out)
+      if (m.Text(54211) == "option_calls") calls.push_back(m);
+    return calls;
+  };
+  auto s = Session();
+  s->OnClock(start - 1);
+  Watch(*s, "o", "option_calls", "HOST-7");
+  out.clear();
+  for (int64_t t = start; t <= start + 10; ++t) s->OnClock(t);
+  std::vector<SeenMessage> first = optionCalls();
+  ASSERT_EQ(1u, first.size());
+  EXPECT_EQ(std::to_string(start + 3), first[0].Text(50100));
+  EXPECT_GE(first[0].Count(63001), 1u);
+  EXPECT_EQ("HOST-7", first[0].Text(64057));
+
+  // Then one a period, the opening call not again.
+  for (int64_t t = start + 11; t < start + backend::ResearchFeed::Period("option_calls"); ++t)
+    s->OnClock(t);
+  EXPECT_EQ(2u, optionCalls().size());
+
+  // Another session watching from the same second gets the same call.
+  out.clear();
+  auto again = Session();
+  again->OnClock(start - 1);
+  Watch(*again, "o", "option_calls", "HOST-7");
+  out.clear();
+  for (int64_t t = start; t <= start + 10; ++t) again->OnClock(t);
+  ASSERT_EQ(1u, optionCalls().size());
+  EXPECT_EQ(first[0].fields, optionCalls()[0].fields);
 }
 
 TEST(ResearchFeedItems, SameSeedSameCallsOtherSeedOther) {
