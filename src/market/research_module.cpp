@@ -142,10 +142,14 @@ void COptionCallRx::OnOptionCall(const wmp_msg* message, bool bulk) {
     return;
   }
   FileAndHand(call, legCount, requestName, bulk);
+  if (bulk) ++m_retrieved;
 }
 
 void COptionCallRx::HistoryDone() {
   m_historyPending = false;
+  // Said before the calls that waited, which came live after the history.
+  m_cb.Report(Format("%ld Option calls Retrieved", m_retrieved), kReportMessage);
+  m_retrieved = 0;
   std::vector<sHeldCall> held;
   held.swap(m_held);
   for (const sHeldCall& h : held) FileAndHand(h.call, h.legCount, h.requestName, false);

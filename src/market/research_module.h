@@ -69,6 +69,7 @@ class COptionCallRx {
   CNewsFeed& m_feed;
   OptionStrategyCall m_strategy;
   bool m_historyPending = false;
+  long m_retrieved = 0;
   std::vector<sHeldCall> m_held;
   std::set<std::string> m_seen;
 };

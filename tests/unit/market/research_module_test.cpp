@@ -212,6 +212,7 @@ TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt)
   Requests().Reply(withName(call("Indian Volatility", "1000", "Long Straddle")));
   EXPECT_EQ(std::vector<std::string>{"Bull Call Spread"}, handed);
   Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
+  EXPECT_TRUE(Logged("1 Option calls Retrieved"));
 
   EXPECT_EQ((std::vector<std::string>{"Bull Call Spread", "Long Straddle"}), handed);
   const auto& calls = Module().Feed().Calls();
