@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -14,6 +16,48 @@
 #include "market/news_window.h"
 
 namespace kovo::gui {
+namespace {
+
+// The indicator images of the call lists: a colour per kind (research,
+// trading and option calls, other news), a filled dot while unread and a
+// ring once read.
+QIcon CallIcon(int id) {
+  QColor colour;
+  bool read = false;
+  switch (id) {
+    case 26098:
+      read = true;
+      [[fallthrough]];
+    case 26102:
+      colour = QColor(100, 149, 237);
+      break;
+    case 26099:
+      read = true;
+      [[fallthrough]];
+    case 26103:
+      colour = QColor(56, 142, 142);
+      break;
+    case 26100:
+      read = true;
+      [[fallthrough]];
+    case 26101:
+      colour = QColor(150, 150, 150);
+      break;
+    default:
+      return {};
+  }
+  QPixmap image(14, 14);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(colour, 2));
+  painter.setBrush(read ? QBrush(Qt::NoBrush) : QBrush(colour));
+  painter.drawEllipse(QRectF(2, 2, 10, 10));
+  painter.end();
+  return QIcon(image);
+}
+
+}  // namespace
 
 QtBrokerCallsView::QtBrokerCallsView(CBrokerCalls& calls) : QtView(new QWidget), m_calls(calls) {
   QWidget* frame = Widget();
@@ -21,6 +65,7 @@ QtBrokerCallsView::QtBrokerCallsView(CBrokerCalls& calls) : QtView(new QWidget),
   auto* layout = new QVBoxLayout(frame);
   layout->setContentsMargins(2, 2, 2, 2);
   m_list = new QtListView(calls.List(), frame);
+  m_list->Model()->SetIconProvider(CallIcon);
   layout->addWidget(m_list);
   calls.List().SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
@@ -57,6 +102,7 @@ QtNewsView::QtNewsView(CNews& news) : QtView(new QWidget), m_news(news) {
   auto* layout = new QVBoxLayout(window);
   layout->setContentsMargins(2, 2, 2, 2);
   m_list = new QtListView(news.List(), window);
+  m_list->Model()->SetIconProvider(CallIcon);
   layout->addWidget(m_list);
   QObject::connect(m_list, &QTableView::activated, window, [this] { OpenSelected(); });
   QObject::connect(m_list, &QTableView::doubleClicked, window, [this] { OpenSelected(); });

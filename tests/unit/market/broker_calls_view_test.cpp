@@ -47,6 +47,17 @@ TEST_F(BrokerCallsView, ShowsNewestCallFirst) {
   EXPECT_EQ("second", model->index(0, 2).data().toString());
   EXPECT_EQ("first", model->index(1, 2).data().toString());
 
+  // The indicator is an image that tells a read call from an unread one.
+  const QModelIndex indicator = model->index(0, static_cast<int>(NewsColumn::kIndicator));
+  const auto image = [&] {
+    return qvariant_cast<QIcon>(model->data(indicator, Qt::DecorationRole)).pixmap(14).toImage();
+  };
+  EXPECT_EQ("", model->data(indicator, Qt::DisplayRole).toString().toStdString());
+  const QImage unread = image();
+  ASSERT_FALSE(unread.isNull());
+  second.read = true;
+  EXPECT_NE(unread, image());
+
   // A news item is not a call and the view stays as it was.
   sNewsDetails news;
   news.reportType = "Wire";
