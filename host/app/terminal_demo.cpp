@@ -12,12 +12,16 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "gui/charts/chart_pane_view.h"
 #include "gui/qt_session_views.h"
@@ -323,7 +328,8 @@ void CTerminalDemo::ShowCharts() {
           ChartTour([this] {
             FiveMinuteChart([this] {
               ShowChart("Zint Historical Chart", true, "11-historical-chart.png", [this] {
-                MarketMonitor([this] { CallsAndStory([this] { ShowMovers(); }); });
+                MarketMonitor(
+                    [this] { CallsAndStory([this] { OptionCallLog([this] { ShowMovers(); }); }); });
               });
             });
           });
@@ -637,6 +643,51 @@ void CTerminalDemo::CallsAndStory(std::function<void()> next) {
           });
         });
       });
+}
+
+void CTerminalDemo::OptionCallLog(std::function<void()> next) {
+  // Every library line after the day's option calls were in is a live call's;
+  // the back end opens a new watcher's option calls within seconds.
+  const auto liveLine = [this] {
+    bool history = false;
+    for (const std::string& line : m_window.Core().LogLines()) {
+      if (line.find("Option calls Retrieved") != std::string::npos) history = true;
+      if (history && line.find("Option strategy got:") != std::string::npos) return true;
+    }
+    return false;
+  };
+  Poll("a live option call in the option strategy library's log lines", 30000, liveLine,
+       [this, next = std::move(next)] {
+         m_window.RefreshLog();
+         QPlainTextEdit* log = m_window.LogView();
+         QTextDocument* text = log->document();
+         QTextCursor line = text->find(QStringLiteral("Option calls Retrieved"));
+         line = text->find(QStringLiteral("Option strategy got:"), line);
+         line.select(QTextCursor::LineUnderCursor);
+         log->setTextCursor(line);
+         // The log gets the whole window for its picture: panes out of the
+         // way, most of the height.
+         std::vector<QDockWidget*> docks;
+         for (QDockWidget* dock : m_window.findChildren<QDockWidget*>()) {
+           if (!dock->isVisible()) continue;
+           docks.push_back(dock);
+           dock->hide();
+         }
+         auto* splitter = qobject_cast<QSplitter*>(m_window.centralWidget());
+         const QList<int> sizes = splitter ? splitter->sizes() : QList<int>();
+         if (splitter && sizes.size() == 3) {
+           const int total = sizes[0] + sizes[1] + sizes[2];
+           splitter->setSizes({total / 5, total / 10, total - total / 5 - total / 10});
+         }
+         After(300, [this, log, splitter, sizes, docks, next] {
+           log->centerCursor();
+           std::printf("Showing the option strategy library's line in the log\n");
+           Save(m_window, "20-option-call-log.png");
+           if (splitter) splitter->setSizes(sizes);
+           for (QDockWidget* dock : docks) dock->show();
+           next();
+         });
+       });
 }
 
 void CTerminalDemo::ShowMovers() {

@@ -49,6 +49,8 @@ class CTerminalDemo final : public QObject {
   void ShowOrderEntry(std::function<QWidget*()> entry, std::function<void()> next);
   // The calls pane with the day's calls, then a story opened from the news window.
   void CallsAndStory(std::function<void()> next);
+  // The example option strategy library's line for a live option call, in the log.
+  void OptionCallLog(std::function<void()> next);
   // Indicators through the list, the settings dialog, a template saved and
   // loaded, and the data table, on the intraday chart.
   void ChartTour(std::function<void()> next);
