@@ -122,6 +122,23 @@ bool CBrokerCalls::OnCommand(int id) {
   }
 }
 
+bool CBrokerCalls::OnEnter() {
+  const sNewsDetails* call = FirstSelected();
+  if (!call || !onStory) return false;
+  const size_t n = m_rows.size();
+  for (size_t row = 0; row < n; ++row)
+    if (m_rows[row] == call) return onStory(StorySource(), n - 1 - row);
+  return false;
+}
+
+sStorySource CBrokerCalls::StorySource() {
+  // Rows are newest first; the story counts from the oldest.
+  return {[this] { return m_rows.size(); },
+          [this](size_t index) {
+            return index < m_rows.size() ? m_rows[m_rows.size() - 1 - index] : nullptr;
+          }};
+}
+
 const sNewsDetails* CBrokerCalls::FirstSelected() const {
   for (const int row : m_list.Selection()) {
     if (const auto* call = reinterpret_cast<const sNewsDetails*>(m_list.GetItemData(row)))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,13 @@ class CBrokerCalls {
 
   std::vector<sMenuItem> ContextMenu() const;
   bool OnCommand(int id);
+  // Enter on a row: the shared story window on the first selected call,
+  // stepping through the pane's calls.
+  bool OnEnter();
+  // The pane's calls, oldest first, as the story window steps.
+  sStorySource StorySource();
+  // Opens the shared story window; set by the owner of that window.
+  std::function<bool(sStorySource source, size_t index)> onStory;
 
   bool CreatePane();
   void ShowPane(bool show);

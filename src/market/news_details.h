@@ -57,6 +57,13 @@ struct sNewsDetails {
 // that show them hold references and see their read state change.
 using CallList = std::deque<sNewsDetails>;
 
+// A list the story window steps through, oldest first, when it is not the
+// global list of calls itself.
+struct sStorySource {
+  std::function<size_t()> size;
+  std::function<sNewsDetails*(size_t)> at;
+};
+
 // RGB as the list takes it.
 struct sRgb {
   int r, g, b;

@@ -11,16 +11,36 @@ namespace kovo {
 // ---- story window
 
 bool CNewsStory::Open(size_t index) {
-  if (index >= m_items.size()) return false;
+  m_source = {};
+  if (index >= Count()) return false;
   Show(index, "Story - ");
   return true;
 }
 
+bool CNewsStory::Open(sStorySource source, size_t index) {
+  if (!source.size || !source.at) return false;
+  m_source = std::move(source);
+  if (index >= Count()) return false;
+  Show(index, "Story - ");
+  return true;
+}
+
+size_t CNewsStory::Count() const {
+  return m_source.size ? m_source.size() : m_items.size();
+}
+
+sNewsDetails* CNewsStory::At(size_t index) const {
+  if (index >= Count()) return nullptr;
+  return m_source.at ? m_source.at(index) : &m_items[index];
+}
+
 void CNewsStory::Show(size_t index, const char* captionHead) {
+  sNewsDetails* item = At(index);
+  if (!item) return;
   m_index = index;
   m_open = true;
-  m_caption = captionHead + m_items[index].headline;
-  m_items[index].read = true;
+  m_caption = captionHead + item->headline;
+  item->read = true;
   if (m_view) {
     m_view->SetTitle(m_caption);
     m_view->Refresh();
@@ -57,13 +77,15 @@ bool CNewsStory::OnCommand(int id) {
 }
 
 std::string CNewsStory::Content() const {
-  if (!m_open || m_index >= m_items.size()) return {};
-  return m_items[m_index].headline + "\n\n" + m_items[m_index].text;
+  const sNewsDetails* item = Item();
+  if (!item) return {};
+  return item->headline + "\n\n" + item->text;
 }
 
 int CNewsStory::Icon() const {
-  if (!m_open || m_index >= m_items.size()) return 26105;
-  const std::string& kind = m_items[m_index].reportType;
+  const sNewsDetails* item = Item();
+  if (!item) return 26105;
+  const std::string& kind = item->reportType;
   if (kind == "Technical Calls") return 26109;
   if (kind == "Research Calls") return 26108;
   return 26105;
@@ -86,8 +108,9 @@ std::string CNewsStory::MailTarget(const sNewsDetails& item) {
 }
 
 bool CNewsStory::Email() {
-  if (!m_open || m_index >= m_items.size()) return false;
-  return m_shell.Execute("open", MailTarget(m_items[m_index]));
+  const sNewsDetails* item = Item();
+  if (!item) return false;
+  return m_shell.Execute("open", MailTarget(*item));
 }
 
 std::string CNewsStory::RichText(const sNewsDetails& item) {
@@ -113,11 +136,12 @@ std::string CNewsStory::RichText(const sNewsDetails& item) {
 }
 
 bool CNewsStory::Print() {
-  if (!m_open || m_index >= m_items.size()) return false;
+  const sNewsDetails* item = Item();
+  if (!item) return false;
   const std::filesystem::path file = m_workingDir / "temp.rtf";
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << RichText(m_items[m_index]);
+    out << RichText(*item);
     if (!out) return false;
   }
   return m_shell.Execute("print", file.string());
@@ -231,12 +255,16 @@ bool CNews::OnCommand(int id) {
 bool CNews::Show() {
   if (!m_view) m_view = m_cb.Views().CreateNewsWindow(*this);
   if (!m_view) return false;
-  if (!m_story.GetView()) m_story.SetView(m_cb.Views().CreateNewsStory(m_story));
+  EnsureStoryView();
   Reload();
   m_view->SetTitle(m_caption);
   m_view->Refresh();
   m_view->Show(true);
   return true;
+}
+
+void CNews::EnsureStoryView() {
+  if (!m_story.GetView()) m_story.SetView(m_cb.Views().CreateNewsStory(m_story));
 }
 
 bool CNews::OnEnter() {

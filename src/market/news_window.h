@@ -31,8 +31,10 @@ class CNewsStory {
   CNewsStory(CallList& items, Shell& shell, std::filesystem::path workingDir)
       : m_items(items), m_shell(shell), m_workingDir(std::move(workingDir)) {}
 
-  // Opens on an item; false when there is none at index.
+  // Opens on an item of the global list; false when there is none at index.
   bool Open(size_t index);
+  // Opens on an item of another list, which the story then steps through.
+  bool Open(sStorySource source, size_t index);
   bool OnCommand(int id);
   void Previous();
   void Next();
@@ -46,15 +48,13 @@ class CNewsStory {
   std::string Content() const;
   int Icon() const;
   bool PreviousVisible() const { return m_open && m_index > 0; }
-  bool NextVisible() const { return m_open && m_index + 1 < m_items.size(); }
+  bool NextVisible() const { return m_open && m_index + 1 < Count(); }
 
   // The mail address a story goes out with.
   static std::string MailTarget(const sNewsDetails& item);
   // The story as rich text, for printing.
   static std::string RichText(const sNewsDetails& item);
-  const sNewsDetails* Item() const {
-    return m_open && m_index < m_items.size() ? &m_items[m_index] : nullptr;
-  }
+  const sNewsDetails* Item() const { return m_open ? At(m_index) : nullptr; }
 
   // Told after each item shown (and so marked read).
   std::function<void()> onShown;
@@ -65,8 +65,11 @@ class CNewsStory {
 
  private:
   void Show(size_t index, const char* captionHead);
+  size_t Count() const;
+  sNewsDetails* At(size_t index) const;
 
   CallList& m_items;
+  sStorySource m_source;  // none: the global list
   Shell& m_shell;
   std::filesystem::path m_workingDir;
   size_t m_index = 0;
@@ -98,6 +101,8 @@ class CNews {
   std::function<void()> onStoryShown;
   // Makes the window and its story window and shows the list.
   bool Show();
+  // The story window's view, made once, for stories opened from elsewhere.
+  void EnsureStoryView();
   View* GetView() const { return m_view.get(); }
 
  private:

@@ -274,6 +274,12 @@ CResearchModule::CResearchModule(CControlBlock& cb, std::string hostUserId,
       }()),
       m_brokerCalls(cb),
       m_optionRx(cb, m_feed, std::move(strategy)) {
+  // One story window serves the news window and the pane.
+  m_brokerCalls.onStory = [this](sStorySource source, size_t index) {
+    CNews& news = NewsObject();
+    news.EnsureStoryView();
+    return news.Story().Open(std::move(source), index);
+  };
   for (const char* name : {"roth_ma", "roth_option_calls"}) {
     cb.OnReplyNamed(name,
                     [this](void*, const wmp_msg* message, int32_t) { OnHistoryReply(message); });
@@ -303,17 +309,21 @@ CResearchModule::~CResearchModule() {
   }
 }
 
-bool CResearchModule::ShowNews() {
+CNews& CResearchModule::NewsObject() {
   if (!m_news) {
     m_shell = std::make_unique<ProcessShell>(m_cb.Processes());
     std::error_code ec;
     m_news = std::make_unique<CNews>(m_cb, m_feed, *m_shell, std::filesystem::current_path(ec));
-    // A story read from the news window is read in the pane too.
+    // A story read from either list is read in the pane too.
     m_news->onStoryShown = [this] {
       if (View* view = m_brokerCalls.GetView()) view->Refresh();
     };
   }
-  return m_news->Show();
+  return *m_news;
+}
+
+bool CResearchModule::ShowNews() {
+  return NewsObject().Show();
 }
 
 void CResearchModule::ShowBrokerCalls() {

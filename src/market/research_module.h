@@ -88,6 +88,8 @@ class CResearchModule : public CSessionModule {
   void ShowBrokerCalls();
   // Shift+N: the news window over the global list of calls.
   bool ShowNews();
+  // The news window's logic (and its story window), made once, not shown.
+  CNews& NewsObject();
   CNews* News() const { return m_news.get(); }
   const std::vector<sHistoryRequest>& Queue() const { return m_queue; }
   int QueueIndex() const { return m_index; }

@@ -67,6 +67,13 @@ QtBrokerCallsView::QtBrokerCallsView(CBrokerCalls& calls) : QtView(new QWidget),
   m_list = new QtListView(calls.List(), frame);
   m_list->Model()->SetIconProvider(CallIcon);
   layout->addWidget(m_list);
+  // Enter or a double click: the story of the row.
+  const auto openStory = [this] {
+    TakeSelection();
+    m_calls.OnEnter();
+  };
+  QObject::connect(m_list, &QTableView::activated, frame, openStory);
+  QObject::connect(m_list, &QTableView::doubleClicked, frame, openStory);
   calls.List().SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
     TakeSelection();

@@ -203,6 +203,49 @@ TEST_F(BrokerCalls, StoriesReadInTheNewsWindowAreReadInThePane) {
   EXPECT_EQ(26103, icon(0));
 }
 
+TEST_F(BrokerCalls, EnterOnAPaneRowOpensTheSharedStoryOverThePanesCalls) {
+  cb->session.loggedInUserId = "trader7";
+  FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
+  broadcasts.Broadcast(
+      {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, "one"}, {MNM_BODY_TEXT, "b"}});
+  Control(KOVO_RX_REQUESTS)
+      .Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_CATEGORY, "markets"}, {MNM_BODY_TEXT, "n"}});
+  broadcasts.Broadcast(
+      {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, "two"}, {MNM_BODY_TEXT, "b"}});
+  ASSERT_EQ(2u, Pane().Rows().size());
+  EXPECT_FALSE(Pane().OnEnter());  // nothing selected
+
+  // The bottom row is the older call.
+  Pane().List().SetSelection({1});
+  ASSERT_TRUE(Pane().OnEnter());
+  CNews* news = static_cast<CResearchModule&>(*cb->researchFeed).News();
+  ASSERT_NE(nullptr, news);
+  CNewsStory& story = news->Story();
+  ASSERT_NE(nullptr, story.GetView());
+  EXPECT_TRUE(story.GetView()->IsVisible());
+  EXPECT_EQ("Story - one", story.Caption());
+  EXPECT_TRUE(Pane().Rows()[1]->read);
+  EXPECT_FALSE(story.PreviousVisible());
+
+  // Stepping goes through the pane's calls, past the news item between them.
+  ASSERT_TRUE(story.NextVisible());
+  story.OnCommand(kIdNextStory);
+  EXPECT_EQ("News Story - two", story.Caption());
+  EXPECT_TRUE(Pane().Rows()[0]->read);
+  EXPECT_FALSE(story.NextVisible());
+  const auto& calls = static_cast<CResearchModule&>(*cb->researchFeed).Feed().Calls();
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_FALSE(calls[1].read);
+
+  // A live call goes on top of the pane: the story can step on to it.
+  broadcasts.Broadcast(
+      {{MNM_CATEGORY, "trading calls"}, {MNM_HEADLINE, "three"}, {MNM_BODY_TEXT, "b"}});
+  EXPECT_EQ("News Story - two", story.Caption());
+  ASSERT_TRUE(story.NextVisible());
+  story.OnCommand(kIdNextStory);
+  EXPECT_EQ("News Story - three", story.Caption());
+}
+
 TEST(NewsColumnsShape, FourteenColumnsWithPricesRightAndTheIndicatorAnImage) {
   const auto columns = NewsColumns();
   ASSERT_EQ(14u, columns.size());
