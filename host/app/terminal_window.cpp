@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
@@ -40,6 +41,7 @@ namespace {
 
 constexpr size_t kDefaultEquities = 20;
 constexpr int kLogRefreshMs = 250;
+constexpr size_t kSearchResults = 50;
 
 QString ToQt(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -194,6 +196,30 @@ void CTerminalWindow::BuildUi() {
 
   m_marketWatch = MakeTable({"Exchange", "Trading Symbol", "Token", "Symbol", "Last Price"}, this);
   m_marketWatch->setObjectName(QStringLiteral("MarketWatch"));
+  auto* watchPanel = new QWidget(this);
+  auto* watchLayout = new QVBoxLayout(watchPanel);
+  watchLayout->setContentsMargins(0, 0, 0, 0);
+  m_scripSearch = new QLineEdit(watchPanel);
+  m_scripSearch->setObjectName(QStringLiteral("ScripSearch"));
+  m_scripSearch->setPlaceholderText(
+      QStringLiteral("Add scrip: words of its trading symbol, e.g. NIFTY 24000 CE"));
+  m_searchResults = new QStringListModel(this);
+  auto* completer = new QCompleter(m_searchResults, m_scripSearch);
+  // The list is already the search's answer; the completer only shows it.
+  completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+  m_scripSearch->setCompleter(completer);
+  connect(m_scripSearch, &QLineEdit::textEdited, this,
+          [this](const QString& text) { OfferSearchResults(text); });
+  // A picked result line and Enter in the box both end here.
+  const auto submit = [this](const QString& text) {
+    if (AddScripFromSearch(text.toStdString()))
+      QMetaObject::invokeMethod(m_scripSearch, &QLineEdit::clear, Qt::QueuedConnection);
+  };
+  connect(completer, qOverload<const QString&>(&QCompleter::activated), this, submit);
+  connect(m_scripSearch, &QLineEdit::returnPressed, this,
+          [this, submit] { submit(m_scripSearch->text()); });
+  watchLayout->addWidget(m_scripSearch);
+  watchLayout->addWidget(m_marketWatch, 1);
   QStringList orderHeaders;
   for (const OrderColumn& column : kOrderColumns) orderHeaders << column.header;
   m_orderBook = MakeTable(orderHeaders, this);
@@ -206,7 +232,7 @@ void CTerminalWindow::BuildUi() {
   tabs->addTab(m_logView, QStringLiteral("Log"));
 
   auto* splitter = new QSplitter(Qt::Vertical, this);
-  splitter->addWidget(m_marketWatch);
+  splitter->addWidget(watchPanel);
   splitter->addWidget(m_orderBook);
   splitter->addWidget(tabs);
   splitter->setStretchFactor(0, 3);
@@ -364,6 +390,43 @@ void CTerminalWindow::SelectMarketWatchRow(int row) {
   if (m_marketWatch && row >= 0 && row < m_marketWatch->rowCount()) m_marketWatch->selectRow(row);
 }
 
+void CTerminalWindow::OfferSearchResults(const QString& text) {
+  QStringList lines;
+  for (const sScripDetails& s : m_core->Scrips().Search(text.toStdString(), kSearchResults)) {
+    lines << ToQt(Text(s, KOVO_SCRIP_TRAD_SYMBOL) + "  " + Text(s, KOVO_SCRIP_NAME) + "  [" +
+                  host::ScripDirectory::UniqueKey(s) + "]");
+  }
+  m_searchResults->setStringList(lines);
+}
+
+bool CTerminalWindow::AddScripFromSearch(const std::string& text) {
+  // A result line the box offered ends with its scrip's key in brackets.
+  const size_t open = text.rfind('[');
+  if (open != std::string::npos && text.size() > open + 2 && text.back() == ']')
+    return AddAndSelect(text.substr(open + 1, text.size() - open - 2));
+  const std::vector<sScripDetails> found = m_core->Scrips().Search(text, 1);
+  if (found.empty()) {
+    Log("Market watch: no scrip matches " + text);
+    return false;
+  }
+  return AddAndSelect(host::ScripDirectory::UniqueKey(found.front()));
+}
+
+bool CTerminalWindow::AddAndSelect(const std::string& key) {
+  // A scrip already watched is selected where it is.
+  m_core->AddToMarketWatch(key);
+  const int row = MarketWatchRowOf(key);
+  if (row < 0) return false;
+  SelectMarketWatchRow(row);
+  m_marketWatch->scrollToItem(m_marketWatch->item(row, 0));
+  return true;
+}
+
+int CTerminalWindow::MarketWatchRowOf(const std::string& key) const {
+  const auto it = m_rowOfScrip.find(key);
+  return it == m_rowOfScrip.end() ? -1 : it->second;
+}
+
 std::vector<std::string> CTerminalWindow::SelectedScripFields() const {
   if (!m_marketWatch) return {};
   const QList<QTableWidgetItem*> selected = m_marketWatch->selectedItems();
@@ -386,6 +449,22 @@ void CTerminalWindow::OnScrips(std::vector<sScripDetails> scrips) {
       m_defaultScrips.push_back(s);
       break;
     }
+  }
+  // One NIFTY call of the nearest expiry (the master lists it first), the
+  // middle strike of its series, so an option is at hand from the start.
+  std::vector<const sScripDetails*> calls;
+  for (const sScripDetails& s : scrips) {
+    if (Text(s, KOVO_SCRIP_INSTRUMENT) != "OPTIDX" || Text(s, KOVO_SCRIP_SYMBOL) != "NIFTY" ||
+        Text(s, KOVO_SCRIP_OPTION_TYPE) != "CE" ||
+        (!calls.empty() && Text(s, KOVO_SCRIP_EXPIRY) != Text(*calls.front(), KOVO_SCRIP_EXPIRY)))
+      continue;
+    calls.push_back(&s);
+  }
+  if (!calls.empty()) {
+    std::sort(calls.begin(), calls.end(), [](const sScripDetails* a, const sScripDetails* b) {
+      return std::atof(a->texts[KOVO_SCRIP_STRIKE]) < std::atof(b->texts[KOVO_SCRIP_STRIKE]);
+    });
+    m_defaultScrips.push_back(*calls[calls.size() / 2]);
   }
   m_core->Scrips().Load(std::move(scrips));
 }

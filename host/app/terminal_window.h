@@ -9,10 +9,12 @@
 #include <vector>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStringListModel>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -78,6 +80,14 @@ class CTerminalWindow final : public QMainWindow {
   // Tools > Add Signal Watcher: the plug-in's "Add SignalWatcher" command.
   QAction* SignalWatcherAction() const { return m_signalWatcherAction; }
   void SelectMarketWatchRow(int row);
+  // The box above the market watch where a user finds a scrip (equities,
+  // indices, options, futures) by the words of its trading symbol.
+  QLineEdit* ScripSearch() const { return m_scripSearch; }
+  // Adds the best match of a search text (or the scrip of a result line the
+  // box offered) to the market watch and selects its row; false when nothing matches.
+  bool AddScripFromSearch(const std::string& text);
+  // The market watch row of "seg|token"; -1 when it is not there.
+  int MarketWatchRowOf(const std::string& key) const;
   // The selected market watch row as the plug-in gets it: exchange segment,
   // trading symbol, symbol, token. Empty without a selection.
   std::vector<std::string> SelectedScripFields() const;
@@ -105,6 +115,8 @@ class CTerminalWindow final : public QMainWindow {
   void StartStrategy();
   void StopStrategy();
   void FillMarketWatch();
+  void OfferSearchResults(const QString& text);
+  bool AddAndSelect(const std::string& key);
   void OnOrderUpdate(const wmp_msg* message);
   void OnTick(const wmp_msg* message);
   void Log(const std::string& line);
@@ -135,6 +147,8 @@ class CTerminalWindow final : public QMainWindow {
   size_t m_logShown = 0;
 
   QPointer<QTableWidget> m_marketWatch;
+  QPointer<QLineEdit> m_scripSearch;
+  QPointer<QStringListModel> m_searchResults;
   QPointer<QTableWidget> m_orderBook;
   QPointer<QPlainTextEdit> m_logView;
   QPointer<QMenu> m_pluginsMenu;

@@ -195,4 +195,35 @@ bool ScripDirectory::OptionTokens(std::string_view exchSeg, std::string_view opt
   return true;
 }
 
+std::vector<sScripDetails> ScripDirectory::Search(std::string_view text, size_t limit) const {
+  std::vector<std::string> words;
+  for (std::string_view rest = text; !rest.empty();) {
+    const size_t start = rest.find_first_not_of(" \t");
+    if (start == std::string_view::npos) break;
+    rest = rest.substr(start);
+    const size_t end = rest.find_first_of(" \t");
+    words.push_back(ToUpper(rest.substr(0, end)));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+  }
+  std::vector<sScripDetails> found;
+  if (words.empty() || limit == 0) return found;
+  const auto snapshot = Current();
+  const std::string whole = ToUpper(TrimView(text));
+  for (const sScripDetails& scrip : snapshot->scrips) {
+    const std::string symbol = ToUpper(Text(scrip, KOVO_SCRIP_TRAD_SYMBOL));
+    const std::string name = ToUpper(Text(scrip, KOVO_SCRIP_SYMBOL));
+    const bool all = std::all_of(words.begin(), words.end(), [&](const std::string& word) {
+      return symbol.find(word) != std::string::npos || name.find(word) != std::string::npos;
+    });
+    if (!all) continue;
+    if (symbol == whole) {
+      found.insert(found.begin(), scrip);
+      if (found.size() > limit) found.pop_back();
+    } else if (found.size() < limit) {
+      found.push_back(scrip);
+    }
+  }
+  return found;
+}
+
 }  // namespace kovo::host

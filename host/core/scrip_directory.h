@@ -49,6 +49,12 @@ class ScripDirectory {
   bool OptionTokens(std::string_view exchSeg, std::string_view optionToken, double strike,
                     std::string* callToken, std::string* putToken) const;
 
+  // Scrips for a user's search text, in master order, at most `limit`: every
+  // blank-separated word of the text must appear in the trading symbol or the
+  // symbol, without regard to case ("nifty 24000 ce" finds that call). An
+  // exact trading symbol comes first.
+  std::vector<sScripDetails> Search(std::string_view text, size_t limit) const;
+
   // A text of a record, up to its NUL or the end of its slot.
   static std::string_view Text(const sScripDetails& scrip, int position);
   // "seg|token" of a record.

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableWidget>
@@ -167,6 +168,52 @@ TEST_F(TerminalGui, RegisteredHotKeysReachThePlugInButTypingStaysTyping) {
   QTest::keyClick(&box, Qt::Key_Minus, Qt::NoModifier);
   EXPECT_EQ(box.text(), "-");
   EXPECT_EQ(g_hotKeyMessages.size(), 2u);
+}
+
+TEST_F(TerminalGui, OptionsAreFoundAndAddedThroughTheScripSearch) {
+  QTableWidget* watch = window->MarketWatchTable();
+  const auto isNiftyOption = [&](int row, const char* type) {
+    const auto scrip = window->Core().Scrips().Find(Cell(watch, row, 0), Cell(watch, row, 2));
+    return scrip && std::string(scrip->texts[KOVO_SCRIP_INSTRUMENT]) == "OPTIDX" &&
+           std::string(scrip->texts[KOVO_SCRIP_SYMBOL]) == "NIFTY" &&
+           std::string(scrip->texts[KOVO_SCRIP_OPTION_TYPE]) == type;
+  };
+  int defaults = 0;
+  for (int row = 0; row < watch->rowCount(); ++row) defaults += isNiftyOption(row, "CE");
+  EXPECT_EQ(defaults, 1) << "the market watch starts with one NIFTY call";
+
+  // Typing offers matching options, each line naming its scrip's key.
+  QLineEdit* search = window->ScripSearch();
+  ASSERT_NE(search, nullptr);
+  search->setFocus();
+  QTest::keyClicks(search, "nifty pe");
+  const QAbstractItemModel* offered = search->completer()->model();
+  ASSERT_GT(offered->rowCount(), 1);
+  const QString line = offered->index(1, 0).data().toString();
+  EXPECT_TRUE(line.contains("PE")) << line.toStdString();
+  const qsizetype open = line.lastIndexOf('[');
+  ASSERT_GE(open, 0) << line.toStdString();
+  const std::string key = line.mid(open + 1, line.size() - open - 2).toStdString();
+  EXPECT_EQ(window->MarketWatchRowOf(key), -1);
+
+  // Picking the line adds the put and selects it; the plug-in gets its fields.
+  const int before = watch->rowCount();
+  emit search->completer()->activated(line);
+  ASSERT_GE(window->MarketWatchRowOf(key), 0);
+  EXPECT_EQ(watch->rowCount(), before + 1);
+  EXPECT_TRUE(isNiftyOption(window->MarketWatchRowOf(key), "PE"));
+  const std::vector<std::string> fields = window->SelectedScripFields();
+  ASSERT_EQ(fields.size(), 4u);
+  EXPECT_EQ(fields[0] + "|" + fields[3], key);
+  window->PluginAction("Market Monitor")->trigger();
+  EXPECT_EQ(Calls().back(), "PluginProcessHotKey\tMarket Monitor\t0\t" + fields[0] + "\t" +
+                                fields[1] + "\t" + fields[2] + "\t" + fields[3]);
+
+  // Enter takes the best match: the exact trading symbol, found again where it is.
+  EXPECT_TRUE(window->AddScripFromSearch(fields[1]));
+  EXPECT_EQ(watch->rowCount(), before + 1) << "a scrip is watched once";
+  EXPECT_FALSE(window->AddScripFromSearch("NOSUCHSCRIP"));
+  EXPECT_EQ(watch->rowCount(), before + 1);
 }
 
 TEST_F(TerminalGui, OrderBookFollowsOrderUpdates) {

@@ -108,6 +108,34 @@ TEST(ScripDirectory, OptionStrikesAndSeriesTokens) {
   EXPECT_EQ(call, "");
 }
 
+TEST(ScripDirectory, SearchFindsOptionsByEveryWordOfTheText) {
+  ScripDirectory scrips;
+  std::vector<sScripDetails> master = SampleScrips();
+  master.push_back(Scrip("nse_cm", "26000", "NIFTY 50", {{KOVO_SCRIP_SYMBOL, "NIFTY"}}));
+  scrips.Load(master);
+  const auto tokens = [](const std::vector<sScripDetails>& found) {
+    std::vector<std::string> out;
+    for (const sScripDetails& s : found)
+      out.emplace_back(ScripDirectory::Text(s, KOVO_SCRIP_TOKEN));
+    return out;
+  };
+  EXPECT_EQ(tokens(scrips.Search("nifty 2410000", 10)),
+            (std::vector<std::string>{"40003", "40004"}))
+      << "both sides of the strike, in master order";
+  EXPECT_EQ(tokens(scrips.Search("  NIFTY  ce 26dec ", 10)),
+            (std::vector<std::string>{"40003", "40001", "40005"}))
+      << "every word must match, blanks and case aside";
+  EXPECT_EQ(tokens(scrips.Search("nifty", 2)), (std::vector<std::string>{"40003", "40001"}))
+      << "at most the limit";
+  EXPECT_EQ(tokens(scrips.Search("nifty 50", 1)), std::vector<std::string>{"26000"})
+      << "an exact trading symbol comes first even past the limit";
+  EXPECT_EQ(tokens(scrips.Search("reliance", 10)), (std::vector<std::string>{"500325", "2885"}))
+      << "the exact trading symbol before the one it is part of";
+  EXPECT_TRUE(scrips.Search("   ", 10).empty());
+  EXPECT_TRUE(scrips.Search("nifty", 0).empty());
+  EXPECT_TRUE(scrips.Search("nifty pe 2390000", 10).empty()) << "no put listed at that strike";
+}
+
 TEST(ScripDirectory, ReadersSeeOneWholeMasterWhileLoadsReplaceIt) {
   // Two masters that differ in every record and in size.
   std::vector<sScripDetails> a{Option("90001", "26DEC2024", "100", "CE")};
