@@ -6,6 +6,7 @@
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
 #include "plugin/mnm_fields.h"
+#include "ui/list_types.h"
 
 namespace kovo {
 namespace {
@@ -73,18 +74,14 @@ void CBarChartReceiver::OnReply(void* self, void*, const wmp_msg* message, int32
   }
 }
 
-CBarChartDlg::CBarChartDlg(CControlBlock& cb) : m_cb(cb), m_rx(this) {
-  if (cb.Host().getRxControl) {
-    m_requests = cb.Host().getRxControl(KOVO_RX_REQUESTS, m_rx.Notifier());
-    m_broadcasts = cb.Host().getRxControl(KOVO_RX_BROADCASTS, m_rx.Notifier());
-  }
-}
+CBarChartDlg::CBarChartDlg(CControlBlock& cb) : m_cb(cb), m_rx(this) {}
 
 CBarChartDlg::~CBarChartDlg() {
+  CloseWindows();
   Unwatch();
   if (m_cb.Host().destroyRxControl) {
-    m_cb.Host().destroyRxControl(m_requests);
-    m_cb.Host().destroyRxControl(m_broadcasts);
+    if (m_requests) m_cb.Host().destroyRxControl(m_requests);
+    if (m_broadcasts) m_cb.Host().destroyRxControl(m_broadcasts);
   }
 }
 
@@ -96,8 +93,21 @@ bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
   sScripDetails scrip{};
   if (!host.getScripDetails || !host.getScripDetails(exchSeg.c_str(), token.c_str(), &scrip))
     return false;
+  if (!EnsureView()) {
+    m_cb.MessageBox(kNoControl);
+    return false;
+  }
+  // The receiver controls come with the first scrip: a pane nobody loads
+  // costs the host none.
+  if (!m_requests && !m_broadcasts && host.getRxControl) {
+    m_requests = host.getRxControl(KOVO_RX_REQUESTS, m_rx.Notifier());
+    m_broadcasts = host.getRxControl(KOVO_RX_BROADCASTS, m_rx.Notifier());
+  }
   m_exchSeg = exchSeg;
   m_title = Format("%s           Open Interest Distribution", scrip.texts[KOVO_SCRIP_NAME]);
+  m_view->SetTitle(m_title);
+  // The bars of an earlier build go at once; the new ones wait for their rows.
+  Changed();
   if (!host.getInterestedScripField || !host.getOptionTokens) return false;
   const int32_t count =
       host.getInterestedScripField(exchSeg.c_str(), token.c_str(), kStrikesField, nullptr, 0);
@@ -152,6 +162,43 @@ bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
   return true;
 }
 
+bool CBarChartDlg::EnsureView() {
+  if (!m_view) m_view = m_cb.Views().CreateOiChart(*this);
+  return m_view != nullptr;
+}
+
+void CBarChartDlg::Changed() {
+  if (m_view) m_view->Refresh();
+}
+
+bool CBarChartDlg::CreatePane() {
+  if (m_paneAdded) return true;
+  if (!EnsureView()) return false;
+  m_paneAdded = m_cb.Frame().AddPane(kPaneId, kPaneTitle, *m_view);
+  if (!m_paneAdded) return false;
+  m_cb.Frame().ShowPane(kPaneId, false);
+  m_view->Show(false);
+  return true;
+}
+
+bool CBarChartDlg::ShowPane(bool show) {
+  if (!CreatePane()) return false;
+  m_cb.Frame().ShowPane(kPaneId, show);
+  m_view->Show(show);
+  m_cb.Frame().RecalcLayout();
+  return true;
+}
+
+void CBarChartDlg::CloseWindows() {
+  if (m_paneAdded) {
+    m_paneAdded = false;
+    HostFrame& frame = m_cb.Frame();
+    if (frame.IsFloating(kPaneId)) frame.DockPane(kPaneId);
+    frame.RemovePane(kPaneId);
+  }
+  m_view.reset();
+}
+
 void CBarChartDlg::Unwatch() {
   if (m_broadcasts && m_broadcasts->ops && m_broadcasts->ops->removeWatch) {
     for (const int64_t h : m_watches) {
@@ -203,6 +250,7 @@ void CBarChartDlg::Redraw() {
     m_bars.push_back({static_cast<double>(s.putOi), kPutColour});
     m_bars.push_back({static_cast<double>(s.putOi - s.putOiOpen), kPutColour});
   }
+  Changed();
 }
 
 std::string CBarChartDlg::Tooltip(size_t strike) const {
@@ -211,6 +259,52 @@ std::string CBarChartDlg::Tooltip(size_t strike) const {
   return Format("%s\nCall: %0.04f %s\nPut: %0.04f %s\n", s.label.c_str(),
                 static_cast<double>(s.callOi), Change(s.callOi, s.callOiOpen).c_str(),
                 static_cast<double>(s.putOi), Change(s.putOi, s.putOiOpen).c_str());
+}
+
+namespace {
+
+// The scrip of an exchange segment and token, when it is an option.
+bool ResolveOption(const CControlBlock& cb, const std::string& exchSeg, const std::string& token) {
+  sScripDetails scrip{};
+  if (!cb.Host().getScripDetails ||
+      !cb.Host().getScripDetails(exchSeg.c_str(), token.c_str(), &scrip))
+    return false;
+  return std::string(scrip.texts[KOVO_SCRIP_INSTRUMENT]).find("OPT") != std::string::npos;
+}
+
+}  // namespace
+
+CBarChartDlg& OiChartOf(CControlBlock& cb) {
+  // Only this library puts a module in this slot.
+  if (!cb.oiChart) cb.oiChart = std::make_unique<CBarChartDlg>(cb);
+  return static_cast<CBarChartDlg&>(*cb.oiChart);
+}
+
+void OpenInterestBar(CControlBlock& cb, const std::string& exchSeg, const std::string& token) {
+  if (!ResolveOption(cb, exchSeg, token)) {
+    cb.MessageBox(CBarChartDlg::kNotOption);
+    return;
+  }
+  CBarChartDlg& chart = OiChartOf(cb);
+  if (!chart.ShowPane(true)) {
+    cb.MessageBox(CBarChartDlg::kNoControl);
+    return;
+  }
+  chart.Build(exchSeg, token);
+  cb.Settings().Write(CBarChartDlg::kSection, CBarChartDlg::kKey, exchSeg + "|" + token,
+                      kZintSettingsFile, SettingsLocation::kUserFolder);
+}
+
+void RestoreOpenInterestBar(CControlBlock& cb) {
+  std::string key;
+  if (!cb.Settings().Read(CBarChartDlg::kSection, CBarChartDlg::kKey, key, kZintSettingsFile,
+                          SettingsLocation::kUserFolder))
+    return;
+  const size_t bar = key.find('|');
+  if (bar == std::string::npos) return;
+  const std::string exchSeg = key.substr(0, bar), token = key.substr(bar + 1);
+  // A scrip that is no longer an option leaves the chart empty.
+  if (ResolveOption(cb, exchSeg, token)) OiChartOf(cb).Build(exchSeg, token);
 }
 
 }  // namespace kovo

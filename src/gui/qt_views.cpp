@@ -4,6 +4,7 @@
 #include "gui/charts/chart_setting_view.h"
 #include "gui/charts/data_table_view.h"
 #include "gui/charts/indicator_setting_view.h"
+#include "gui/charts/oi_chart_view.h"
 #include "gui/market/calls_views.h"
 #include "gui/market/market_monitor_view.h"
 #include "gui/market/market_views.h"
@@ -168,6 +169,11 @@ int QtViewFactory::RunIndicatorSettings(CFIndicatorSettingDlg& dialog) {
 std::unique_ptr<View> QtViewFactory::CreateDataTable(CDataTableDlg& table) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<QtDataTableView>(table);
+}
+
+std::unique_ptr<View> QtViewFactory::CreateOiChart(CBarChartDlg& chart) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  return std::make_unique<QtOiChartView>(chart);
 }
 
 int QtViewFactory::RunChartSettings(CMasterChartSetting& dialog) {

@@ -74,6 +74,7 @@ class QtViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateNewsWindow(CNews& news) override;
   std::unique_ptr<View> CreateNewsStory(CNewsStory& story) override;
   std::unique_ptr<View> CreateDataTable(CDataTableDlg& table) override;
+  std::unique_ptr<View> CreateOiChart(CBarChartDlg& chart) override;
   int RunIndicatorSettings(CFIndicatorSettingDlg& dialog) override;
   int RunChartSettings(CMasterChartSetting& dialog) override;
   std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) override;

@@ -96,6 +96,9 @@ class HeadlessViewFactory final : public ViewFactory {
   std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic&, bool) override {
     return std::make_unique<HeadlessView>();
   }
+  std::unique_ptr<View> CreateOiChart(CBarChartDlg&) override {
+    return std::make_unique<HeadlessView>();
+  }
 };
 
 // A 1920 by 1080 screen with a 40-pixel taskbar at the bottom, unless told otherwise.

@@ -7,6 +7,7 @@ namespace kovo {
 
 class CApiOrderDetailsDlg;
 class CBannerWnd;
+class CBarChartDlg;
 class CBeepAlerts;
 class CBrokerCalls;
 class CNews;
@@ -116,6 +117,11 @@ class ViewFactory {
   virtual int RunChartSettings(CMasterChartSetting& dialog) {
     (void)dialog;
     return 0;
+  }
+  // The open interest chart's window; null where no window system can make one.
+  virtual std::unique_ptr<View> CreateOiChart(CBarChartDlg& chart) {
+    (void)chart;
+    return nullptr;
   }
   // The market movers window, as a pane or as a dialog.
   virtual std::unique_ptr<View> CreateMarketScanner(CMarketScannerLogic& scanner, bool pane) {

@@ -137,6 +137,7 @@ CControlBlock::~CControlBlock() {
   CloseChartViews();
   chartStore.reset();
   // The market windows take their receiver controls back while the host's functions are known.
+  oiChart.reset();
   marketModule.reset();
   researchFeed.reset();
   if (const auto orders = OrderModule()) orders->WakeWorkers();

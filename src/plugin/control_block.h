@@ -209,6 +209,8 @@ class CControlBlock {
   std::unique_ptr<CSessionModule> chartStore;
   // The market monitor pane (a module of the market library), made on first show.
   std::unique_ptr<CSessionModule> marketMonitor;
+  // The open interest chart (a module of the chart library), made on first need.
+  std::unique_ptr<CSessionModule> oiChart;
   int32_t chartLimit = 10;
   bool noAnimation = false;
   // The default chart template ("Set as Default Template"), as last written.

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "base/number.h"
+#include "charts/bar_chart_dlg.h"
 #include "market/kovo_market_scanner.h"
 #include "market/zint_mkt_monitor.h"
 #include "orders/order_api.h"
@@ -106,6 +107,11 @@ CPaneRegistry DefaultPaneRegistry() {
                 [](CControlBlock& cb, bool show) {
                   if (CZintMktMonitor* monitor = MarketMonitorOf(cb)) monitor->ShowPane(show);
                 }});
+  // A host that cannot draw the chart still gets the rest of its panes.
+  registry.Add({CBarChartDlg::kBarId, CBarChartDlg::kPaneId, CBarChartDlg::kNoControl, false,
+                [](CControlBlock& cb) { return OiChartOf(cb).CreatePane(); },
+                [](CControlBlock& cb, bool show) { OiChartOf(cb).ShowPane(show); }});
+  registry.SetLoad(CBarChartDlg::kBarId, &RestoreOpenInterestBar);
   return registry;
 }
 
@@ -143,7 +149,6 @@ bool CSessionLauncher::CreatePanes() {
 }
 
 void CSessionLauncher::RestoreLayout(bool createdNow) {
-  (void)createdNow;  // no pane of this version loads a page
   std::string text;
   bool opened = false;
   const bool read = ReadWhole(ProfilePath(), text, opened);
@@ -164,6 +169,7 @@ void CSessionLauncher::RestoreLayout(bool createdNow) {
     state.visible = false;  // shown below, through the pane, so its window follows
     frame.SetPaneState(pane->paneId, state);
     if (it->state.visible && pane->show) pane->show(m_cb, true);
+    if (it->state.visible && createdNow) m_registry.Load(it->barId, m_cb);
   }
   frame.RecalcLayout();
 }

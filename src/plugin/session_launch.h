@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,14 +32,23 @@ class CPaneRegistry {
   void Add(sLaunchPane pane) { m_panes.push_back(std::move(pane)); }
   const std::vector<sLaunchPane>& Panes() const { return m_panes; }
   const sLaunchPane* Find(int32_t barId) const;
+  // What a pane the layout shows loads (its page or scrip) in a launch that created it.
+  void SetLoad(int32_t barId, std::function<void(CControlBlock&)> load) {
+    m_loads[barId] = std::move(load);
+  }
+  void Load(int32_t barId, CControlBlock& cb) const {
+    const auto it = m_loads.find(barId);
+    if (it != m_loads.end() && it->second) it->second(cb);
+  }
 
  private:
   std::vector<sLaunchPane> m_panes;
+  std::map<int32_t, std::function<void(CControlBlock&)>> m_loads;
 };
 
 // The panes of this version: the broker calls (30015), the scripts view
-// (224), the market movers pane (230), the market movers dialog and the
-// market monitor (229).
+// (224), the market movers pane (230), the market movers dialog, the
+// market monitor (229) and the open interest chart (10053).
 CPaneRegistry DefaultPaneRegistry();
 
 // Creates the session's panes and restores the saved layout; writes the

@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "base/number.h"
 #include "base/version.h"
+#include "charts/bar_chart_dlg.h"
 #include "charts/fchart_view.h"
 #include "charts/vwap_store.h"
 #include "market/kovo_market_scanner.h"
@@ -421,7 +422,7 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
     if (auto* feed = dynamic_cast<CResearchModule*>(m_controlBlock->researchFeed.get()))
       feed->ShowBrokerCalls();
   } else if (is({"Open Interest Bar"})) {
-    if (RequireLogin()) Unavailable(item);
+    if (RequireLogin()) OpenInterestBar(*m_controlBlock, exchSeg, token);
   } else if (is({"Zint Index Chart"})) {
     if (!RequireLogin()) return;
     int32_t precision = 2;

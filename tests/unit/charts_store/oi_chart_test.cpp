@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/headless_views.h"
 #include "plugin/mnm_fields.h"
-#include "unit/plugin/plugin_fixture.h"
+#include "plugin/session_launch.h"
+#include "ui/list_types.h"
+#include "unit/charts_store/oi_chart_fixture.h"
 
 namespace kovo {
 namespace {
@@ -28,52 +32,6 @@ TEST(OiStrikeWindow, ElevenStrikesAroundTheOwnOneKeptInsideTheList) {
   EXPECT_EQ(ChooseStrikeWindow(20, 15), Range(9, 11)) << "four above: the highest eleven";
   EXPECT_EQ(ChooseStrikeWindow(6, 3), Range(0, 6)) << "a short list is shown whole";
 }
-
-sScripDetails Option(int strike, const char* type, int token) {
-  sScripDetails s{};
-  const auto put = [&](int at, const std::string& text) {
-    std::snprintf(s.texts[at], KOVO_SCRIP_TEXT_LEN, "%s", text.c_str());
-  };
-  put(KOVO_SCRIP_EXCH_SEG, "nse_fo");
-  put(KOVO_SCRIP_TOKEN, std::to_string(token));
-  put(KOVO_SCRIP_TRAD_SYMBOL, "NIFTY26DEC" + std::to_string(strike) + type);
-  put(KOVO_SCRIP_INSTRUMENT, "OPTIDX");
-  put(KOVO_SCRIP_NAME, "NIFTY " + std::to_string(strike) + " " + type);
-  put(KOVO_SCRIP_EXPIRY, "26DEC2026");
-  put(KOVO_SCRIP_STRIKE, std::to_string(strike * 100));
-  put(KOVO_SCRIP_OPTION_TYPE, type);
-  put(KOVO_SCRIP_UNDERLYING, "26000");
-  s.pricePrecision = 2;
-  s.priceMultiplier = 100.0;
-  return s;
-}
-
-class OiChart : public PluginFixture {
- protected:
-  void SetUp() override {
-    Load();
-    ASSERT_EQ(plugin->EnsureControlBlock(), 1);
-    cb = plugin->ControlBlock();
-    std::vector<sScripDetails> scrips;
-    for (int i = 0; i < 15; ++i) {
-      scrips.push_back(Option(20000 + 100 * i, "CE", 40000 + i));
-      scrips.push_back(Option(20000 + 100 * i, "PE", 50000 + i));
-    }
-    core->Scrips().Load(scrips);
-  }
-  FakeControl& Requests() { return *rx.controls.at(rx.controls.size() - 2); }
-  FakeControl& Broadcasts() { return *rx.controls.back(); }
-  void Row(const std::string& token, const std::string& oi, const std::string& open) {
-    Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"},
-                      {MNM_EXCH_SEG, "nse_fo"},
-                      {MNM_TRADING_SYMBOL, token},
-                      {64, oi},
-                      {63083, open}});
-    // Each quote reply ends with its empty closing message.
-    Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, ""}});
-  }
-  CControlBlock* cb = nullptr;
-};
 
 TEST_F(OiChart, AsksForElevenStrikesBothSidesAndDrawsOnlyWhenAllRepliesAreIn) {
   CBarChartDlg chart(*cb);
@@ -117,6 +75,82 @@ TEST_F(OiChart, AsksForElevenStrikesBothSidesAndDrawsOnlyWhenAllRepliesAreIn) {
   ASSERT_TRUE(chart.Build("nse_fo", "40013"));
   EXPECT_EQ(Broadcasts().removed.size(), 22u);
   EXPECT_EQ(chart.Strikes().front().label, "20400.00") << "the highest eleven";
+}
+
+TEST_F(OiChart, OpenInterestBarLoadsAnOptionIntoItsPaneAndRemembersIt) {
+  ASSERT_TRUE(Frame().Panes().count(CBarChartDlg::kPaneId)) << "the launch made the pane";
+  EXPECT_FALSE(PaneShown());
+  const size_t controls = rx.controls.size();
+
+  plugin->ProcessHotKey("Open Interest Bar", 0, {"nse_cm", "RELIANCE-EQ", "RELIANCE", "2885"});
+  plugin->ProcessHotKey("Open Interest Bar", 0, {"nse_fo", "NIFTY26DEC99999CE", "NIFTY", "1"});
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"Please Select an option scrip",
+                                               "Please Select an option scrip"}))
+      << "an equity, and a scrip the host does not know";
+  EXPECT_FALSE(PaneShown());
+  EXPECT_EQ(Stored(), "");
+  EXPECT_EQ(rx.controls.size(), controls) << "no receiver controls before an option is loaded";
+
+  plugin->ProcessHotKey("Open Interest Bar", 0, {"nse_fo", "NIFTY26DEC20800CE", "NIFTY", "40008"});
+  EXPECT_TRUE(PaneShown());
+  const CBarChartDlg& chart = OiChartOf(*cb);
+  ASSERT_EQ(chart.Strikes().size(), 11u);
+  EXPECT_EQ(Requests().sent.size(), 22u);
+  EXPECT_EQ(Stored(), "nse_fo|40008");
+  const auto* view = dynamic_cast<const HeadlessView*>(chart.GetView());
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->IsVisible());
+  EXPECT_EQ(view->Title(), "NIFTY 20800 CE           Open Interest Distribution");
+  const int refreshes = view->Refreshes();
+  for (int i = 0; i < 11; ++i) Row(std::to_string(40003 + i), "1000", "800");
+  for (int i = 0; i < 11; ++i) Row(std::to_string(50003 + i), "500", "1000");
+  EXPECT_TRUE(chart.AllRowsIn());
+  EXPECT_EQ(view->Refreshes(), refreshes + 1) << "the view redraws once, when the last row is in";
+  Broadcasts().Broadcast({{MNM_EXCH_SEG, "nse_fo"}, {MNM_TRADING_SYMBOL, "50008"}, {64, "700"}});
+  EXPECT_EQ(view->Refreshes(), refreshes + 2);
+  EXPECT_EQ(chart.Bars()[5 * 4 + 2].value, 700);
+}
+
+TEST_F(OiChart, WithoutAWindowTheChartSaysSoAndTheLaunchGoesOn) {
+  windowless = true;
+  Start();
+  plugin->ProcessHotKey("Open Interest Bar", 0, {"nse_fo", "NIFTY26DEC20800CE", "NIFTY", "40008"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to create the chart control"});
+
+  // The launch reports the pane it cannot make and makes the ones after it.
+  const CPaneRegistry defaults = DefaultPaneRegistry();
+  const sLaunchPane* oi = defaults.Find(10053);
+  ASSERT_NE(oi, nullptr);
+  CPaneRegistry registry;
+  registry.Add(*oi);
+  bool after = false;
+  registry.Add({1, "after", "", true, [&](CControlBlock&) { return after = true; }, nullptr});
+  CSessionLauncher launcher(*cb, std::move(registry));
+  launcher.Launch(false);
+  EXPECT_TRUE(after);
+  EXPECT_TRUE(launcher.PanesCreated());
+  EXPECT_TRUE(Logged("KovoZint Error : Unable to create the chart control"));
+}
+
+TEST_F(OiChart, TheLaunchReloadsTheRememberedOptionWhenTheLayoutShowsThePane) {
+  Relaunch("10053 0 0 B 0 0 0 0\n", "nse_fo|40008");
+  EXPECT_FALSE(PaneShown());
+  EXPECT_TRUE(OiChartOf(*cb).Strikes().empty()) << "a hidden pane loads nothing";
+
+  Relaunch("10053 1 0 B 0 0 0 0\n", "nse_cm|2885");
+  EXPECT_TRUE(PaneShown());
+  EXPECT_TRUE(OiChartOf(*cb).Strikes().empty()) << "a remembered scrip that is no option";
+  Relaunch("10053 1 0 B 0 0 0 0\n", "nse_fo40008");
+  EXPECT_TRUE(OiChartOf(*cb).Strikes().empty()) << "a key without its bar";
+  EXPECT_TRUE(Boxes().empty());
+
+  Relaunch("10053 1 0 B 0 0 0 0\n", "nse_fo|40013");
+  ASSERT_EQ(OiChartOf(*cb).Strikes().size(), 11u);
+  EXPECT_EQ(OiChartOf(*cb).Strikes().front().label, "20400.00");
+  EXPECT_EQ(Requests().sent.size(), 22u);
+  // Restoring into panes that exist loads nothing again.
+  CSessionLauncher(*cb, DefaultPaneRegistry()).Launch(true);
+  EXPECT_EQ(Requests().sent.size(), 22u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/bar_chart_dlg.h"
 #include "market/broker_calls.h"
 #include "market/kovo_market_scanner.h"
 #include "market/zint_mkt_monitor.h"
@@ -101,9 +102,10 @@ class SessionLaunch : public PluginFixture {
 
 TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowThem) {
   Start();
-  ASSERT_EQ(Frame().Panes().size(), 4u);
+  ASSERT_EQ(Frame().Panes().size(), 5u);
   EXPECT_EQ(Pane(CBrokerCalls::kPaneId).title, "Technical, Research Calls");
   EXPECT_EQ(Pane(CZintMktMonitor::kPaneId).title, "Zint market Monitor");
+  EXPECT_EQ(Pane(CBarChartDlg::kPaneId).title, "Open Interest Distribution");
   EXPECT_EQ(Pane(CScriptsViewDlg::kPaneId).title, "Zint API Scripts");
   EXPECT_EQ(Pane(CKovoMarketScanner::kPaneId).title, "Zint Market Movers");
   for (const auto& [id, pane] : Frame().Panes()) {
@@ -121,7 +123,7 @@ TEST_F(SessionLaunch, WithoutAProfileEveryPaneIsDockedHiddenAndTheCommandsShowTh
   plugin->ProcessHotKey("Zint Running Scripts", 0, {});
   plugin->ProcessHotKey("Technical,Research and Option Calls", 0, {});
   plugin->ProcessHotKey("Market Monitor", 0, {});
-  EXPECT_EQ(Frame().Panes().size(), 4u);
+  EXPECT_EQ(Frame().Panes().size(), 5u);
   EXPECT_TRUE(Pane(CZintMktMonitor::kPaneId).shown);
   EXPECT_TRUE(Pane(CKovoMarketScanner::kPaneId).shown);
   EXPECT_TRUE(Pane(CScriptsViewDlg::kPaneId).shown);
@@ -191,7 +193,7 @@ TEST_F(SessionLaunch, ProfileRestoresSidesFloatingAndVisibilityAndDropsUnknownPa
   EXPECT_FALSE(scripts.floating);
   EXPECT_FALSE(scripts.shown);
   EXPECT_EQ(scripts.side, DockSide::kLeft);
-  EXPECT_EQ(Frame().Panes().size(), 4u);
+  EXPECT_EQ(Frame().Panes().size(), 5u);
   EXPECT_FALSE(Logged("corrupted"));
   const std::vector<std::string> lines = Log();
   const auto safe = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
@@ -261,7 +263,7 @@ TEST_F(SessionLaunch, AFloatedPaneComesBackWhereItWasAfterARestart) {
   std::ifstream in(Profile(), std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_TRUE(ReadLayoutProfile(text, saved)) << text;
-  ASSERT_EQ(saved.size(), 4u);
+  ASSERT_EQ(saved.size(), 5u);
 
   Start();
   const auto& movers = Pane(CKovoMarketScanner::kPaneId);
