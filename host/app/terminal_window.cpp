@@ -244,13 +244,18 @@ void CTerminalWindow::BuildUi() {
   file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
   m_pluginsMenu = menuBar()->addMenu(QStringLiteral("&Plug-ins"));
   m_pluginsMenu->setObjectName(QStringLiteral("PluginsMenu"));
-  // The plug-in's watcher command has no row of its own in the plug-in's
-  // menu; the terminal offers it here.
+  // The plug-in's watcher and open interest commands have no rows of their
+  // own in the plug-in's menu; the terminal offers them here.
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   m_signalWatcherAction = tools->addAction(QStringLiteral("Add &Signal Watcher..."));
   m_signalWatcherAction->setObjectName(QStringLiteral("AddSignalWatcherAction"));
   connect(m_signalWatcherAction, &QAction::triggered, this, [this] {
     RunPluginItem({"", "Add SignalWatcher", 0});
+  });
+  m_openInterestAction = tools->addAction(QStringLiteral("Open &Interest Bar"));
+  m_openInterestAction->setObjectName(QStringLiteral("OpenInterestBarAction"));
+  connect(m_openInterestAction, &QAction::triggered, this, [this] {
+    RunPluginItem({"", "Open Interest Bar", 0});
   });
 
   QToolBar* toolbar = addToolBar(QStringLiteral("Plug-ins"));

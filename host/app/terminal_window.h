@@ -79,6 +79,9 @@ class CTerminalWindow final : public QMainWindow {
   QAction* PluginAction(const std::string& name) const;
   // Tools > Add Signal Watcher: the plug-in's "Add SignalWatcher" command.
   QAction* SignalWatcherAction() const { return m_signalWatcherAction; }
+  // Tools > Open Interest Bar: the plug-in's "Open Interest Bar" command for
+  // the selected (option) scrip.
+  QAction* OpenInterestAction() const { return m_openInterestAction; }
   void SelectMarketWatchRow(int row);
   // The box above the market watch where a user finds a scrip (equities,
   // indices, options, futures) by the words of its trading symbol.
@@ -154,6 +157,7 @@ class CTerminalWindow final : public QMainWindow {
   QPointer<QMenu> m_pluginsMenu;
   QPointer<QAction> m_toolbarAction;
   QPointer<QAction> m_signalWatcherAction;
+  QPointer<QAction> m_openInterestAction;
   QPointer<QTimer> m_logTimer;
 };
 

@@ -205,6 +205,11 @@ TEST_F(TerminalGui, OptionsAreFoundAndAddedThroughTheScripSearch) {
   const std::vector<std::string> fields = window->SelectedScripFields();
   ASSERT_EQ(fields.size(), 4u);
   EXPECT_EQ(fields[0] + "|" + fields[3], key);
+  // The open interest command is the terminal's own item and takes the selected option.
+  ASSERT_NE(window->OpenInterestAction(), nullptr);
+  window->OpenInterestAction()->trigger();
+  EXPECT_EQ(Calls().back(), "PluginProcessHotKey\tOpen Interest Bar\t0\t" + fields[0] + "\t" +
+                                fields[1] + "\t" + fields[2] + "\t" + fields[3]);
   window->PluginAction("Market Monitor")->trigger();
   EXPECT_EQ(Calls().back(), "PluginProcessHotKey\tMarket Monitor\t0\t" + fields[0] + "\t" +
                                 fields[1] + "\t" + fields[2] + "\t" + fields[3]);
