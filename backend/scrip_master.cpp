@@ -240,7 +240,9 @@ void AddOptions(const OptionChain& chain, const Scrip& index, int64_t today, int
                                static_cast<long long>(strike / 100), type);
       s.instrument = "OPTIDX";
       s.company = index.symbol;
-      s.name = index.name;
+      // The option's own name, as windows that show one option title it.
+      s.name = Format("%s %s %lld %s", index.symbol.c_str(), expiry.c_str(),
+                      static_cast<long long>(strike / 100), type);
       s.expiry = expiry;
       s.strike = strike;
       s.optionType = type;

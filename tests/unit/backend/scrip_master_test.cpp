@@ -76,6 +76,9 @@ TEST(ScripMasterTest, OptionLaddersAreCentredOnTheIndexAndExpireOnTheNextTwoThur
       const std::string date = o.expiry.substr(0, 5) + o.expiry.substr(7, 2);
       EXPECT_EQ(o.tradingSymbol, o.symbol + date + std::to_string(o.strike / 100) + o.optionType);
       EXPECT_EQ(master.FindByTradingSymbol("nse_fo", o.tradingSymbol), &o);
+      EXPECT_EQ(o.name, o.symbol + " " + o.expiry + " " + std::to_string(o.strike / 100) + " " +
+                            o.optionType)
+          << "an option is named for itself, not its index";
       if (i > 0 && options[i - 1]->expiry == o.expiry && i % 2 == 0) {
         EXPECT_EQ(o.strike, options[i - 1]->strike + step) << "sorted by strike";
       }
