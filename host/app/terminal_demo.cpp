@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "gui/charts/chart_pane_view.h"
+#include "gui/charts/oi_chart_view.h"
 #include "gui/qt_session_views.h"
 
 namespace kovo::terminal {
@@ -328,8 +329,11 @@ void CTerminalDemo::ShowCharts() {
           ChartTour([this] {
             FiveMinuteChart([this] {
               ShowChart("Zint Historical Chart", true, "11-historical-chart.png", [this] {
-                MarketMonitor(
-                    [this] { CallsAndStory([this] { OptionCallLog([this] { ShowMovers(); }); }); });
+                MarketMonitor([this] {
+                  CallsAndStory([this] {
+                    OptionCallLog([this] { OpenInterestChart([this] { ShowMovers(); }); });
+                  });
+                });
               });
             });
           });
@@ -688,6 +692,50 @@ void CTerminalDemo::OptionCallLog(std::function<void()> next) {
            next();
          });
        });
+}
+
+void CTerminalDemo::OpenInterestChart(std::function<void()> next) {
+  QTableWidget* watch = m_window.MarketWatchTable();
+  int row = -1;
+  for (int r = 0; r < watch->rowCount() && row < 0; ++r) {
+    const auto scrip = m_window.Core().Scrips().Find(watch->item(r, 0)->text().toStdString(),
+                                                     watch->item(r, 2)->text().toStdString());
+    if (scrip && std::string_view(scrip->texts[KOVO_SCRIP_INSTRUMENT]) == "OPTIDX" &&
+        std::string_view(scrip->texts[KOVO_SCRIP_SYMBOL]) == "NIFTY")
+      row = r;
+  }
+  if (row < 0 || !m_window.OpenInterestAction()) {
+    std::fprintf(stderr, "demo: no NIFTY option in the market watch\n");
+    Finish(1);
+    return;
+  }
+  m_window.SelectMarketWatchRow(row);
+  watch->scrollToItem(watch->item(row, 0));
+  std::printf("Open Interest Bar for %s\n", watch->item(row, 1)->text().toUtf8().constData());
+  m_window.OpenInterestAction()->trigger();
+  const auto chart = [this]() -> QWidget* {
+    return m_window.findChild<QWidget*>(QLatin1String(gui::kOiChartObjectName));
+  };
+  // 22 quote rows, then the bars of eleven strikes, four each.
+  Poll(
+      "the open interest chart's bars", kChartTimeoutMs,
+      [chart] { return chart() && chart()->property("bars").toInt() == 44; },
+      [this, next = std::move(next)] {
+        auto* dock = m_window.findChild<QDockWidget*>(QStringLiteral("ZintOpenInterest"));
+        if (!dock) {
+          std::fprintf(stderr, "demo: the open interest chart has no pane\n");
+          Finish(1);
+          return;
+        }
+        dock->setFloating(true);
+        dock->resize(1000, 540);
+        After(400, [this, dock, next] {
+          Save(*dock, "19-oi-chart.png");
+          dock->setFloating(false);
+          dock->hide();
+          next();
+        });
+      });
 }
 
 void CTerminalDemo::ShowMovers() {

@@ -51,6 +51,9 @@ class CTerminalDemo final : public QObject {
   void CallsAndStory(std::function<void()> next);
   // The example option strategy library's line for a live option call, in the log.
   void OptionCallLog(std::function<void()> next);
+  // A NIFTY option selected in the market watch and its open interest chart,
+  // saved once every strike's bars are drawn.
+  void OpenInterestChart(std::function<void()> next);
   // Indicators through the list, the settings dialog, a template saved and
   // loaded, and the data table, on the intraday chart.
   void ChartTour(std::function<void()> next);
