@@ -145,11 +145,41 @@ void COptionCallRx::OnOptionCall(const wmp_msg* message, bool bulk) {
   if (bulk) ++m_retrieved;
 }
 
+COptionCallRx::~COptionCallRx() {
+  StopWait();
+}
+
+void COptionCallRx::StopWait() {
+  if (m_waitTimer) m_cb.Ui().StopTimer(m_waitTimer);
+  m_waitTimer = 0;
+}
+
+void COptionCallRx::HistoryRequested() {
+  m_historyPending = true;
+  StopWait();
+  m_waitTimer = m_cb.Ui().StartTimer(kHistoryWait, [this] {
+    StopWait();
+    if (!m_historyPending) return;
+    m_historyPending = false;
+    m_cb.Report(
+        Format("Option calls history not completed in %ld seconds; showing the %ld "
+               "option calls that came meanwhile",
+               static_cast<long>(kHistoryWait.count() / 1000), static_cast<long>(m_held.size())),
+        kReportError);
+    ReleaseHeld();
+  });
+}
+
 void COptionCallRx::HistoryDone() {
+  StopWait();
   m_historyPending = false;
   // Said before the calls that waited, which came live after the history.
   m_cb.Report(Format("%ld Option calls Retrieved", m_retrieved), kReportMessage);
   m_retrieved = 0;
+  ReleaseHeld();
+}
+
+void COptionCallRx::ReleaseHeld() {
   std::vector<sHeldCall> held;
   held.swap(m_held);
   for (const sHeldCall& h : held) FileAndHand(h.call, h.legCount, h.requestName, false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "market/broker_calls.h"
 #include "market/news_details.h"
 #include "market/news_window.h"
+#include "platform/ui_thread.h"
 #include "plugin/control_block.h"
 #include "plugin/session_module.h"
 
@@ -36,8 +38,15 @@ std::filesystem::path OptionStrategyPath(const std::filesystem::path& hostFolder
 // news message filed through the record builder, and goes to the library.
 class COptionCallRx {
  public:
+  // How long live calls wait for the history's closing message; a back
+  // end that never sends it must not hide them for the session.
+  static constexpr std::chrono::milliseconds kHistoryWait{30000};
+
   COptionCallRx(CControlBlock& cb, CNewsFeed& feed, OptionStrategyCall strategy)
       : m_cb(cb), m_feed(feed), m_strategy(std::move(strategy)) {}
+  ~COptionCallRx();
+  COptionCallRx(const COptionCallRx&) = delete;
+  COptionCallRx& operator=(const COptionCallRx&) = delete;
   // Reads the call; nothing happens for one without legs.
   static sOptionCall ReadCall(const wmp_msg* message, int32_t& legCount);
   // What tells one call from another: its time and everything but the
@@ -50,7 +59,9 @@ class COptionCallRx {
   // Between the history request and its closing message live calls wait,
   // so the history (older calls) is filed first and a call it also carries
   // is filed once, as the live call it was.
-  void HistoryRequested() { m_historyPending = true; }
+  // The wait is bounded by kHistoryWait; a reply after it files only the
+  // calls not seen yet.
+  void HistoryRequested();
   void HistoryDone();
   bool HistoryPending() const { return m_historyPending; }
 
@@ -60,6 +71,8 @@ class COptionCallRx {
     int32_t legCount;
     std::string requestName;
   };
+  void StopWait();
+  void ReleaseHeld();
   void FileAndHand(const sOptionCall& call, int32_t legCount, const std::string& requestName,
                    bool bulk);
   bool FileCall(const sOptionCall& call, int32_t legCount, const std::string& requestName,
@@ -72,6 +85,7 @@ class COptionCallRx {
   long m_retrieved = 0;
   std::vector<sHeldCall> m_held;
   std::set<std::string> m_seen;
+  UiThread::TimerId m_waitTimer = 0;
 };
 
 // The research and calls feed of a session: the global list of calls, the

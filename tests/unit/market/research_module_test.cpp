@@ -232,5 +232,85 @@ TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt)
   EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(ResearchFeed, OptionCallsHeldForAHistoryThatNeverClosesAreShownAfterTheWait) {
+  std::vector<std::string> handed;
+  cb->researchFeed.reset();
+  cb->researchFeed = std::make_unique<CResearchModule>(*cb, "HOST", [&](const sOptionCall& c) {
+    handed.push_back(c.strategy);
+    return true;
+  });
+  std::vector<std::string> live;
+  Module().onLiveCall = [&](const sNewsDetails& d) { live.push_back(d.headline); };
+  const auto call = [](const std::string& category, const std::string& time,
+                       const std::string& strategy) {
+    return std::vector<std::pair<int32_t, std::string>>{{MNM_CATEGORY, category},
+                                                        {MNM_USER, "KOVO"},
+                                                        {MNM_USER, "Vol Desk"},
+                                                        {MNM_SCRIPT_NAME, strategy},
+                                                        {MNM_CALL_TIME, time},
+                                                        {MNM_EXCH_SEG, "NFO"},
+                                                        {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
+                                                        {MNM_TRANSACTION, "B"},
+                                                        {10306, "101.50"}};
+  };
+  const auto fromHistory = [](std::vector<std::pair<int32_t, std::string>> fields) {
+    fields.insert(fields.begin(), {MNM_REPLY_REQUEST, "roth_option_calls"});
+    return fields;
+  };
+  const std::string gaveUp =
+      "Option calls history not completed in 30 seconds; showing the 2 option calls that came "
+      "meanwhile";
+  Requests().Reply({{MNM_REPLY_REQUEST, "xr_get_user_peer_data"}, {MNM_PEER_TEXT, "PEER-trader7"}});
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_ERROR_TEXT, ""}});
+  ASSERT_TRUE(Module().OptionCalls().HistoryPending());
+
+  // The history's closing message never comes; live calls wait a while.
+  FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
+  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(call("option_calls", "1100", "Short Strangle"));
+  ui.AdvanceClock(COptionCallRx::kHistoryWait - std::chrono::milliseconds(1));
+  EXPECT_TRUE(handed.empty());
+  EXPECT_FALSE(Logged(gaveUp));
+
+  // Then they are shown in the order they came, each once, and the user is told.
+  ui.AdvanceClock(std::chrono::milliseconds(1));
+  EXPECT_TRUE(Logged(gaveUp));
+  EXPECT_FALSE(Module().OptionCalls().HistoryPending());
+  EXPECT_EQ((std::vector<std::string>{"Long Straddle", "Short Strangle"}), handed);
+  EXPECT_EQ((std::vector<std::string>{"Option Calls update : Long Straddle",
+                                      "Option Calls update : Short Strangle"}),
+            live);
+  EXPECT_EQ(2u, Module().BrokerCalls().Rows().size());
+  ui.AdvanceClock(COptionCallRx::kHistoryWait * 3);
+  EXPECT_EQ(2u, handed.size());
+
+  // Live calls from now on go straight through.
+  broadcasts.Broadcast(call("option_calls", "1200", "Iron Condor"));
+  EXPECT_EQ("Iron Condor", handed.back());
+
+  // A late history files only what it alone carries, and never as live.
+  Requests().Reply(fromHistory(call("Indian Volatility", "1000", "Long Straddle")));
+  Requests().Reply(fromHistory(call("Option Calls", "850", "Bull Call Spread")));
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
+  EXPECT_EQ((std::vector<std::string>{"Long Straddle", "Short Strangle", "Iron Condor",
+                                      "Bull Call Spread"}),
+            handed);
+  EXPECT_EQ(4u, Module().Feed().Calls().size());
+  EXPECT_EQ(3u, live.size());
+  EXPECT_TRUE(Logged("1 Option calls Retrieved"));
+}
+
+TEST_F(ResearchFeed, AHistoryClosedInTimeStopsTheWait) {
+  Requests().Reply({{MNM_REPLY_REQUEST, "xr_get_user_peer_data"}, {MNM_PEER_TEXT, "PEER-trader7"}});
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_ERROR_TEXT, ""}});
+  const size_t timers = ui.ActiveTimers();
+  Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
+  EXPECT_EQ(timers - 1, ui.ActiveTimers());
+  ui.AdvanceClock(COptionCallRx::kHistoryWait);
+  EXPECT_FALSE(
+      Logged("Option calls history not completed in 30 seconds; showing the 0 option "
+             "calls that came meanwhile"));
+}
+
 }  // namespace
 }  // namespace kovo
