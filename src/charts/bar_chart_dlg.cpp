@@ -67,9 +67,9 @@ void CBarChartReceiver::OnBroadcast(void* self, const wmp_msg* message) {
   }
 }
 
-void CBarChartReceiver::OnReply(void* self, void*, const wmp_msg* message, int32_t) {
+void CBarChartReceiver::OnReply(void* self, void* context, const wmp_msg* message, int32_t) {
   try {
-    static_cast<CBarChartReceiver*>(self)->m_chart->OnReply(message);
+    static_cast<CBarChartReceiver*>(self)->m_chart->OnReply(message, context);
   } catch (...) {
   }
 }
@@ -85,10 +85,16 @@ CBarChartDlg::~CBarChartDlg() {
   }
 }
 
+void* CBarChartDlg::BuildContext() const {
+  return reinterpret_cast<void*>(m_build);
+}
+
 bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
   m_strikes.clear();
   m_bars.clear();
   m_replies = 0;
+  // Replies still on their way for the previous option must not count here.
+  ++m_build;
   const CHostFunctions& host = m_cb.Host();
   sScripDetails scrip{};
   if (!host.getScripDetails || !host.getScripDetails(exchSeg.c_str(), token.c_str(), &scrip))
@@ -136,7 +142,7 @@ bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
     const bool isCall = side[0] == 'C';
     for (const sOiStrike& s : m_strikes) {
       m_cb.SendRequest(
-          m_requests, this, kQuoteRequest,
+          m_requests, BuildContext(), kQuoteRequest,
           {{MNM_EXCH_SEG, exchSeg}, {MNM_TRADING_SYMBOL, isCall ? s.callToken : s.putToken}},
           Format("request for Today's %s is failed", side));
     }
@@ -217,7 +223,8 @@ sOiStrike* CBarChartDlg::FindToken(const std::string& token, bool& call) {
   return nullptr;
 }
 
-void CBarChartDlg::OnReply(const wmp_msg* message) {
+void CBarChartDlg::OnReply(const wmp_msg* message, void* context) {
+  if (context != BuildContext()) return;
   std::string error;
   if (ReplyFailed(message, &error)) {
     m_cb.MessageBox(error);
@@ -230,7 +237,14 @@ void CBarChartDlg::OnReply(const wmp_msg* message) {
   if (!s) return;
   (call ? s->callOi : s->putOi) = LongOf(message, kOpenInterest);
   (call ? s->callOiOpen : s->putOiOpen) = LongOf(message, kOpenInterestAtOpen);
-  if (++m_replies == 2 * static_cast<int>(m_strikes.size())) Redraw();
+  // A row repeated for the same side refreshes it but is not another row.
+  bool& in = call ? s->callIn : s->putIn;
+  if (!in) {
+    in = true;
+    if (++m_replies == 2 * static_cast<int>(m_strikes.size())) Redraw();
+  } else if (AllRowsIn()) {
+    Redraw();
+  }
 }
 
 void CBarChartDlg::OnBroadcast(const wmp_msg* message) {

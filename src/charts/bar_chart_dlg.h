@@ -23,6 +23,7 @@ struct sOiStrike {
   std::string label;
   std::string callToken, putToken;
   int64_t callOi = 0, callOiOpen = 0, putOi = 0, putOiOpen = 0;
+  bool callIn = false, putIn = false;  // its quote row counted
 };
 
 // One drawn bar: a value and its colour.
@@ -78,7 +79,11 @@ class CBarChartDlg final : public CSessionModule {
   bool ShowPane(bool show);
   void CloseWindows() override;
   View* GetView() const { return m_view.get(); }
-  void OnReply(const wmp_msg* message);
+  // context is the one the request went with: replies to an earlier
+  // build's requests are not this build's rows.
+  void OnReply(const wmp_msg* message, void* context);
+  // What the current build's requests carry as their context.
+  void* BuildContext() const;
   void OnBroadcast(const wmp_msg* message);
 
   const std::string& Title() const { return m_title; }
@@ -109,6 +114,7 @@ class CBarChartDlg final : public CSessionModule {
   std::vector<int64_t> m_watches;
   std::vector<sOiBar> m_bars;
   int m_replies = 0;
+  uintptr_t m_build = 0;  // counts builds; never 0 once one began
   std::unique_ptr<View> m_view;
   bool m_paneAdded = false;
 };

@@ -77,14 +77,26 @@ class OiChart : public PluginFixture {
   }
   FakeControl& Requests() { return *rx.controls.at(rx.controls.size() - 2); }
   FakeControl& Broadcasts() { return *rx.controls.back(); }
+  // The context of the newest request for token, as the host hands it back.
+  void* ContextOf(const std::string& token) {
+    for (size_t i = Requests().sent.size(); i-- > 0;)
+      if (test::ValueText(Requests().Sent(i).get(), MNM_TRADING_SYMBOL) == token)
+        return Requests().contexts.at(i);
+    return nullptr;
+  }
   void Row(const std::string& token, const std::string& oi, const std::string& open) {
+    RowFor(ContextOf(token), token, oi, open);
+  }
+  void RowFor(void* context, const std::string& token, const std::string& oi,
+              const std::string& open) {
     Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"},
                       {MNM_EXCH_SEG, "nse_fo"},
                       {MNM_TRADING_SYMBOL, token},
                       {64, oi},
-                      {63083, open}});
+                      {63083, open}},
+                     context);
     // Each quote reply ends with its empty closing message.
-    Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, ""}});
+    Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, ""}}, context);
   }
   CControlBlock* cb = nullptr;
 };

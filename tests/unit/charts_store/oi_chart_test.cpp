@@ -68,13 +68,44 @@ TEST_F(OiChart, AsksForElevenStrikesBothSidesAndDrawsOnlyWhenAllRepliesAreIn) {
   EXPECT_EQ(chart.Bars()[0].value, 1200);
   EXPECT_EQ(chart.Bars()[1].value, 400);
 
-  Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, "scrip not found"}});
+  Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, "scrip not found"}},
+                   ContextOf("40003"));
   EXPECT_EQ(Boxes(), std::vector<std::string>{"scrip not found"});
 
   // A new build takes the earlier watches back.
   ASSERT_TRUE(chart.Build("nse_fo", "40013"));
   EXPECT_EQ(Broadcasts().removed.size(), 22u);
   EXPECT_EQ(chart.Strikes().front().label, "20400.00") << "the highest eleven";
+}
+
+TEST_F(OiChart, ARebuildCountsOnlyItsOwnRowsThoughTheStrikesOverlap) {
+  CBarChartDlg chart(*cb);
+  ASSERT_TRUE(chart.Build("nse_fo", "40008"));  // strikes 20300..21300
+  void* first = ContextOf("40008");
+  // Half the first build's rows are in when another option is chosen.
+  for (int i = 0; i < 11; ++i) Row(std::to_string(40003 + i), "1000", "800");
+
+  ASSERT_TRUE(chart.Build("nse_fo", "40009"));  // strikes 20400..21400: ten shared
+  EXPECT_NE(ContextOf("40008"), first) << "the new build's requests are told apart";
+  EXPECT_EQ(chart.Replies(), 0);
+  // The first build's puts, for ten strikes the new build also shows, come late.
+  for (int i = 0; i < 11; ++i) RowFor(first, std::to_string(50003 + i), "9999", "1");
+  RowFor(first, "50003", "9999", "1");
+  Requests().Reply({{MNM_REPLY_REQUEST, "mrv_master"}, {MNM_ERROR_TEXT, "stale failure"}}, first);
+  EXPECT_EQ(chart.Replies(), 0);
+  EXPECT_TRUE(Boxes().empty());
+
+  for (int i = 0; i < 11; ++i) Row(std::to_string(40004 + i), "1000", "800");
+  // A side answered twice is still one row.
+  Row("40004", "1100", "800");
+  for (int i = 0; i < 10; ++i) Row(std::to_string(50004 + i), "500", "1000");
+  EXPECT_FALSE(chart.AllRowsIn()) << "21 of the new build's 22 rows";
+  EXPECT_TRUE(chart.Bars().empty());
+  Row("50014", "500", "1000");
+  ASSERT_TRUE(chart.AllRowsIn());
+  ASSERT_EQ(chart.Bars().size(), 44u);
+  EXPECT_EQ(chart.Bars()[0].value, 1100) << "the repeated row's newer value";
+  for (size_t s = 0; s < 11; ++s) EXPECT_EQ(chart.Bars()[s * 4 + 2].value, 500) << s;
 }
 
 TEST_F(OiChart, OpenInterestBarLoadsAnOptionIntoItsPaneAndRemembersIt) {
