@@ -230,7 +230,14 @@ int CNewsFeed::Build(const wmp_msg* message, bool bulk, std::string_view reportT
     const std::string symbol = Text(message, MNM_TRADING_SYMBOL, i);
     sScripDetails scrip{};
     std::string tradingSymbol = symbol;
-    if (m_ports.scrip && m_ports.scrip(exchange, symbol, scrip)) {
+    // The field names a scrip by token or by trading symbol; option-call
+    // legs come by trading symbol.
+    bool known = m_ports.scrip && m_ports.scrip(exchange, symbol, scrip);
+    if (!known && m_ports.scripFromTradSymbol) {
+      scrip = sScripDetails{};
+      known = m_ports.scripFromTradSymbol(exchange, symbol, scrip);
+    }
+    if (known) {
       record.precision = scrip.pricePrecision;
       record.divisor = scrip.priceMultiplier;
       if (const std::string t = ScripText(scrip, KOVO_SCRIP_TRAD_SYMBOL); !t.empty())

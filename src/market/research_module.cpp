@@ -224,14 +224,15 @@ bool COptionCallRx::FileCall(const sOptionCall& call, int32_t legCount,
     if (host.convertExchange && host.convertExchange(exchange.c_str(), segment, sizeof segment) &&
         segment[0])
       exchange = segment;
-    // The record builder finds scrips by token, so a known leg goes by its token.
+    // A leg goes by its trading symbol, the host's spelling when it knows
+    // the scrip: that is what the Symbol column shows for the call.
     std::string symbol = call.symbol[i];
     sScripDetails scrip{};
     if (host.getScripDetailsFromTradSymbol &&
         host.getScripDetailsFromTradSymbol(exchange.c_str(), symbol.c_str(), &scrip) &&
-        scrip.texts[KOVO_SCRIP_TOKEN][0])
-      symbol = std::string(scrip.texts[KOVO_SCRIP_TOKEN],
-                           strnlen(scrip.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN));
+        scrip.texts[KOVO_SCRIP_TRAD_SYMBOL][0])
+      symbol = std::string(scrip.texts[KOVO_SCRIP_TRAD_SYMBOL],
+                           strnlen(scrip.texts[KOVO_SCRIP_TRAD_SYMBOL], KOVO_SCRIP_TEXT_LEN));
     if (!add(MNM_EXCH_SEG, exchange) || !add(MNM_TRADING_SYMBOL, symbol)) return false;
     body += Format("\r\n\r\n\r\n  %s   %s   @ %s\r\n", call.side[i], call.symbol[i], call.price[i]);
     oneLine += Format("\r\n %s %s @ %s\r\n", call.side[i], call.symbol[i], call.price[i]);

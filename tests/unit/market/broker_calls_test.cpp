@@ -119,6 +119,36 @@ TEST_F(BrokerCalls, LiveCallsGoOnTopAndCarryTheirScripToTheHost) {
   EXPECT_NE(grid, Pane().List().GridLines());
 }
 
+TEST_F(BrokerCalls, OptionCallRowsNameTheirLegsByTradingSymbolAndKeepTheScripKey) {
+  core->Scrips().Load({HostScrip("nse_fo", "40001", "NIFTY26DEC24000CE"),
+                       HostScrip("nse_fo", "50002", "NIFTY26DEC24100PE")});
+  Control(KOVO_RX_BROADCASTS)
+      .Broadcast({{MNM_CATEGORY, "option_calls"},
+                  {MNM_USER, "KOVO"},
+                  {MNM_USER, "Vol Desk"},
+                  {MNM_SCRIPT_NAME, "Strangle"},
+                  {MNM_EXCH_SEG, "NFO"},
+                  {MNM_EXCH_SEG, "NFO"},
+                  {MNM_EXCH_SEG, "NFO"},
+                  {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
+                  {MNM_TRADING_SYMBOL, "NIFTY26DEC24100PE"},
+                  {MNM_TRADING_SYMBOL, "NOSUCHLEG"},
+                  {MNM_TRANSACTION, "B"},
+                  {MNM_TRANSACTION, "B"},
+                  {MNM_TRANSACTION, "S"},
+                  {10306, "1"},
+                  {10306, "2"},
+                  {10306, "3"}});
+  ASSERT_EQ(1u, Pane().Rows().size());
+  EXPECT_EQ("NIFTY26DEC24000CE,NIFTY26DEC24100PE,NOSUCHLEG", CellText(0, NewsColumn::kSymbol));
+  // The host's key of each known leg still goes with the call.
+  EXPECT_EQ("nse_fo|40001,nse_fo|50002", CellText(0, NewsColumn::kIsinCode));
+  Pane().List().SetSelection({0});
+  Pane().OnCommand(kCmdBrokerAddToMarketWatch);
+  const auto watch = core->MarketWatch();
+  EXPECT_NE(std::find(watch.begin(), watch.end(), "nse_fo|40001"), watch.end());
+}
+
 TEST_F(BrokerCalls, TheMenuItemDocksAndShowsThePaneOnlyWhenLoggedIn) {
   auto* frame = dynamic_cast<HeadlessHostFrame*>(&cb->Frame());
   ASSERT_NE(nullptr, frame);
