@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "base/format.h"
+#include "base/text.h"
 #include "market/broker_calls.h"
 #include "plugin/control_block.h"
 
@@ -186,11 +187,30 @@ CNews::CNews(CControlBlock& cb, CNewsFeed& feed, Shell& shell, std::filesystem::
 void CNews::Reload() {
   m_list.DeleteAllItems();
   for (size_t i = 0; i < m_feed.Calls().size(); ++i)
-    m_list.InsertItem(0, static_cast<ItemData>(i + 1));
+    if (ShowsItem(i)) m_list.InsertItem(0, static_cast<ItemData>(i + 1));
+}
+
+void CNews::ShowScrip(const std::string& tradingSymbol, const std::string& token) {
+  m_scripNames.clear();
+  for (const std::string& name : {Trim(tradingSymbol), Trim(token)})
+    if (!name.empty()) m_scripNames.push_back(name);
+  SetCaption(m_scripNames.empty() ? std::string("News") : "News - " + m_scripNames.front());
+  Reload();
+}
+
+bool CNews::ShowsItem(size_t index) const {
+  if (m_scripNames.empty()) return true;
+  if (index >= m_feed.Calls().size()) return false;
+  const std::string cell = NewsCellText(m_feed.Calls()[index], NewsColumn::kSymbol, false);
+  for (const std::string& entry : Tokenize(cell, ",", TokenTrim::kYes)) {
+    for (const std::string& name : m_scripNames)
+      if (EqualsNoCase(entry, name)) return true;
+  }
+  return false;
 }
 
 void CNews::AddNewest() {
-  if (m_feed.Calls().empty()) return;
+  if (m_feed.Calls().empty() || !ShowsItem(m_feed.Calls().size() - 1)) return;
   m_list.InsertItem(0, static_cast<ItemData>(m_feed.Calls().size()));
   if (m_view) m_view->Refresh();
 }
@@ -219,6 +239,10 @@ std::vector<sMenuItem> CNews::ContextMenu() const {
 void CNews::FilterTab(const char* tab, std::string caption) {
   const int pos = m_list.Position(kReportTypeDescriptor);
   if (pos >= 0) m_list.SetFilter(pos, tab, false);
+  SetCaption(std::move(caption));
+}
+
+void CNews::SetCaption(std::string caption) {
   m_caption = std::move(caption);
   if (m_view) m_view->SetTitle(m_caption);
 }
@@ -226,11 +250,14 @@ void CNews::FilterTab(const char* tab, std::string caption) {
 bool CNews::OnCommand(int id) {
   switch (id) {
     case kCmdNews: {
-      // All items again: the tab filter goes.
+      // All items again: the tab filter and the scrip go.
       const int pos = m_list.Position(kReportTypeDescriptor);
       if (pos >= 0) m_list.ClearFilter(pos);
-      m_caption = "News";
-      if (m_view) m_view->SetTitle(m_caption);
+      if (!m_scripNames.empty()) {
+        m_scripNames.clear();
+        Reload();
+      }
+      SetCaption("News");
       return true;
     }
     case kCmdTechnicalCalls:

@@ -87,6 +87,11 @@ class CNews {
 
   // Fills the list from the global list of calls again.
   void Reload();
+  // Shift+N: only the calls whose Symbol column names the scrip. The column
+  // holds each scrip as its call named it, by trading symbol or by token,
+  // so either matches one of its entries whole. No names: every call.
+  void ShowScrip(const std::string& tradingSymbol, const std::string& token);
+  bool ShowsItem(size_t index) const;
   // The newest item of the global list goes on top.
   void AddNewest();
   CFilterListCtrl& List() { return m_list; }
@@ -107,12 +112,14 @@ class CNews {
 
  private:
   void FilterTab(const char* tab, std::string caption);
+  void SetCaption(std::string caption);
 
   CControlBlock& m_cb;
   CNewsFeed& m_feed;
   CFilterListCtrl m_list;
   CNewsStory m_story;
   std::string m_caption = "News";
+  std::vector<std::string> m_scripNames;  // Shift+N's scrip; empty: all
   std::unique_ptr<View> m_view;
 };
 

@@ -353,7 +353,8 @@ CNews& CResearchModule::NewsObject() {
   return *m_news;
 }
 
-bool CResearchModule::ShowNews() {
+bool CResearchModule::ShowNews(const std::string& tradingSymbol, const std::string& token) {
+  NewsObject().ShowScrip(tradingSymbol, token);
   return NewsObject().Show();
 }
 

@@ -100,8 +100,9 @@ class CResearchModule : public CSessionModule {
   CBrokerCalls& BrokerCalls() { return m_brokerCalls; }
   // The menu item: an empty pane takes the calls filed so far; then shown.
   void ShowBrokerCalls();
-  // Shift+N: the news window over the global list of calls.
-  bool ShowNews();
+  // Shift+N: the news window over the global list of calls, showing the
+  // calls of the scrip given (all calls without one).
+  bool ShowNews(const std::string& tradingSymbol = {}, const std::string& token = {});
   // The news window's logic (and its story window), made once, not shown.
   CNews& NewsObject();
   CNews* News() const { return m_news.get(); }

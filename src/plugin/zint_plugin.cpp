@@ -362,7 +362,7 @@ void CZintPlugin::ProcessHotKey(std::string_view item, int32_t kind,
   } else if (is({"Shift+N"})) {
     if (!RequireLogin()) return;
     if (auto* feed = dynamic_cast<CResearchModule*>(m_controlBlock->researchFeed.get()))
-      feed->ShowNews();
+      feed->ShowNews(tradingSymbol, token);
   } else if (is({"Shift+P", "Shift+D"})) {
     if (kind != 1 || !EnsureControlBlock()) return;
     int32_t precision = 2;

@@ -2,11 +2,13 @@
 // stepping through stories, mail and print handed to the desktop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "market/news_window.h"
 #include "market/research_module.h"
+#include "platform/headless_views.h"
 #include "plugin/mnm_fields.h"
 #include "unit/plugin/plugin_fixture.h"
 
@@ -148,6 +150,70 @@ TEST_F(NewsWindow, ShiftNOpensTheWindowAndLiveItemsGoOnTop) {
   const auto top = module.News()->List().GetItemData(0);
   ASSERT_TRUE(module.News()->Cell(static_cast<size_t>(top - 1), 2, cell));
   EXPECT_EQ("new", cell.text);
+}
+
+TEST_F(NewsWindow, ShiftNShowsTheSelectedScripsCallsByWhatTheSymbolColumnHolds) {
+  Load();
+  ASSERT_EQ(plugin->EnsureControlBlock(), 1);
+  CControlBlock& cb = *plugin->ControlBlock();
+  cb.session.loggedInUserId = "trader7";
+  auto& module = static_cast<CResearchModule&>(*cb.researchFeed);
+  const auto item = [](std::string headline, std::string symbols) {
+    sNewsDetails d = Item(std::move(headline), "Research Calls", "research reports");
+    d.symbols = std::move(symbols);
+    return d;
+  };
+  // Calls name a scrip as they came: by token, or by trading symbol.
+  module.Feed().Calls() = {item("by token", "11536"), item("by trading symbol", "tcs-eq"),
+                           item("another token", "115360"),
+                           item("legs", "NIFTY26DEC24000CE,NIFTY26DEC24100PE"),
+                           item("no scrip", "")};
+  const auto shown = [&] {
+    std::vector<std::string> headlines;
+    CFilterListCtrl& list = module.News()->List();
+    for (int row = 0; row < list.ItemCount(); ++row) {
+      sCellInfo cell;
+      const auto data = list.GetItemData(row);
+      if (data && module.News()->Cell(static_cast<size_t>(data - 1), 2, cell))
+        headlines.push_back(cell.text);
+    }
+    std::sort(headlines.begin(), headlines.end());
+    return headlines;
+  };
+
+  plugin->ProcessHotKey("Shift+N", 0, {"nse_cm", "TCS-EQ", "TCS", "11536"});
+  ASSERT_NE(nullptr, module.News());
+  EXPECT_EQ((std::vector<std::string>{"by token", "by trading symbol"}), shown());
+  EXPECT_EQ("News - TCS-EQ", module.News()->Caption());
+  const auto* view = dynamic_cast<const HeadlessView*>(module.News()->GetView());
+  ASSERT_NE(nullptr, view);
+  EXPECT_EQ("News - TCS-EQ", view->Title());
+
+  // Live calls join only when they name the scrip.
+  FakeControl* broadcasts = nullptr;
+  for (auto& c : rx.controls)
+    if (!broadcasts && c->kind == KOVO_RX_BROADCASTS) broadcasts = c.get();
+  ASSERT_NE(nullptr, broadcasts);
+  for (const char* token : {"2885", "11536"}) {
+    broadcasts->Broadcast({{MNM_CATEGORY, "trading calls"},
+                           {MNM_HEADLINE, std::string("live ") + token},
+                           {MNM_BODY_TEXT, "b"},
+                           {MNM_EXCH_SEG, "nse_cm"},
+                           {MNM_TRADING_SYMBOL, token}});
+  }
+  EXPECT_EQ((std::vector<std::string>{"by token", "by trading symbol", "live 11536"}), shown());
+
+  // A leg of a call with several.
+  plugin->ProcessHotKey("Shift+N", 0, {"nse_fo", "NIFTY26DEC24100PE", "NIFTY", "50002"});
+  EXPECT_EQ(std::vector<std::string>{"legs"}, shown());
+
+  // The News command, or Shift+N without a scrip, shows every call again.
+  module.News()->OnCommand(kCmdNews);
+  EXPECT_EQ(7u, shown().size());
+  EXPECT_EQ("News", module.News()->Caption());
+  plugin->ProcessHotKey("Shift+N", 0, {"nse_fo", "NIFTY26DEC24100PE", "NIFTY", "50002"});
+  plugin->ProcessHotKey("Shift+N", 0, {});
+  EXPECT_EQ(7u, shown().size());
 }
 
 TEST(ProcessShellVerbs, OpenAndPrintStartTheDesktopProgramsWithOneArgument) {
