@@ -155,7 +155,14 @@ void CFChartView::SetScrip(std::string_view newSymbol, std::string_view key,
   lastTickQty = -1;
 }
 
+void CFChartView::SetBars(const std::shared_ptr<const VwapSeries>& series) {
+  if (!series) return;
+  SetBars(*series);
+  m_shownSeries = series;
+}
+
 void CFChartView::SetBars(const VwapSeries& series) {
+  m_shownSeries.reset();
   if (series.empty()) {
     m_busy = false;
     m_chartShown = false;
@@ -266,7 +273,9 @@ void CFChartView::OnMessage(uint32_t message, uintptr_t wParam, const VwapSeries
     m_chart.MarkLastPrice(static_cast<double>(wParam) / priceDivisor);
     Redraw();
   } else if (message == kMsgNewBars && series) {
-    SetBars(*series);
+    // Posted right after the series was handed over: anything else shown now
+    // is newer, or another scrip's.
+    if (m_shownSeries.lock().get() == series) Redraw();
   }
 }
 

@@ -98,6 +98,10 @@ class CFChartView {
   // Bars from the store: one-minute bars newest first for an intraday
   // window (re-bucketed here for longer intervals), daily bars otherwise.
   void SetBars(const VwapSeries& series);
+  // The same, remembering the series so that its new-bars message (1824)
+  // only redraws it: building the bars again would drop a live bar a tick
+  // opened meanwhile.
+  void SetBars(const std::shared_ptr<const VwapSeries>& series);
   void ApplyTick(double price, int32_t qty, std::time_t now);
   void ShowBusy(bool show);
   void SetTitle(std::string_view title);
@@ -183,6 +187,7 @@ class CFChartView {
   int m_redraws = 0;
   std::unique_ptr<CDataTableDlg> m_dataTable;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  std::weak_ptr<const VwapSeries> m_shownSeries;  // the series SetBars was last handed, if shared
 };
 
 }  // namespace kovo

@@ -719,7 +719,7 @@ void CVWapStore::OnBroadcast(const wmp_msg* message) {
   MergeSeries(key, *merged);
   for (const auto& view : chartViews) {
     if (view->tickKey != key) continue;
-    view->SetBars(*merged);
+    view->SetBars(merged);
     if (view->intervalMinutes == 1) view->PostBars(merged);
   }
 }

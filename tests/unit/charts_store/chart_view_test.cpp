@@ -208,7 +208,7 @@ TEST_F(ChartView, BarsWithAnEmptyPriceAreNotDrawnAndNoBarsHideTheChart) {
   EXPECT_DOUBLE_EQ(w.Chart().Bar(1).close, 102.0);
   EXPECT_TRUE(w.ChartShown());
   EXPECT_FALSE(w.BusyShown());
-  w.SetBars({});
+  w.SetBars(VwapSeries{});
   EXPECT_FALSE(w.ChartShown());
   EXPECT_FALSE(w.BusyShown());
 }

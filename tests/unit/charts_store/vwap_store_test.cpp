@@ -166,6 +166,28 @@ TEST_F(VwapStore, BarBroadcastsAreInsertedOnceAndTicksReachTheWindows) {
   EXPECT_DOUBLE_EQ(View(0).Chart().Bar(6).close, 102.5) << "a tick without a price is dropped";
 }
 
+// The new-bars message of a one-minute window carries the series the
+// broadcast handed it already: a tick that came in between keeps its live bar.
+TEST_F(VwapStore, ATickBetweenABarAndItsNewBarsMessageKeepsTheLiveBar) {
+  ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
+  const std::time_t t0 = LocalMidnight(Now()) + 9 * 3600 + 15 * 60;
+  TodayBars(key, t0, 5);
+  ui.Pump(10);
+  broadcasts->Broadcast({F(MNM_EXCH_SEG, "nse_cm"), F(MNM_TRADING_SYMBOL, "2885"),
+                         F(MNM_VWAP_TIME, "60"), F(59353, std::to_string(t0 + 5 * 60)),
+                         F(59354, "9"), F(59355, "10100"), F(59356, "10110"), F(59357, "10120"),
+                         F(59358, "10090")});
+  broadcasts->Broadcast(
+      {F(MNM_EXCH_SEG, "nse_cm"), F(MNM_TRADING_SYMBOL, "2885"), F(6, "10250"), F(178, "900")});
+  ASSERT_TRUE(View(0).Chart().LiveBarOpen());
+  const int redraws = View(0).Redraws();
+  EXPECT_GE(ui.Pump(10), 1u);
+  EXPECT_GT(View(0).Redraws(), redraws) << "the message still redraws";
+  EXPECT_TRUE(View(0).Chart().LiveBarOpen());
+  EXPECT_EQ(View(0).Chart().BarCount(), 7u);
+  EXPECT_DOUBLE_EQ(View(0).Chart().Bar(6).close, 102.5);
+}
+
 TEST_F(VwapStore, WatchesAreCountedPerScripAndGoWithTheLastChart) {
   ASSERT_EQ(store->OpenIntradayChart("RELIANCE-EQ", key, 2, 100.0, 60, false, nullptr), 1);
   View(0).OnCommand(chart_cmd::kLockScrip);
