@@ -1,5 +1,6 @@
 #include "host/app/order_dialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -192,6 +193,65 @@ void CMarketPictureDialog::Refresh() {
       else
         m_table->setItem(row, column, new QTableWidgetItem(text));
     }
+  }
+}
+
+// ---- order book and trade book --------------------------------------------------
+
+CBookDialog::CBookDialog(std::unique_ptr<host::CBookWindow> book,
+                         std::shared_ptr<host::COrderStore> store, QWidget* parent)
+    : QDialog(parent), m_book(std::move(book)), m_store(std::move(store)) {
+  const bool orders = m_book->WindowKind() == host::CBookWindow::kOrderBook;
+  setObjectName(QLatin1String(orders ? kOrderBookName : kTradeBookName));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(ToQt(m_book->Title()));
+  QStringList headers;
+  for (const std::string& header : m_book->Headers()) headers << ToQt(header);
+  m_table = new QTableWidget(0, static_cast<int>(headers.size()), this);
+  m_table->setObjectName(QLatin1String(orders ? "OrderBookTable" : "TradeBookTable"));
+  m_table->setHorizontalHeaderLabels(headers);
+  m_table->verticalHeader()->setVisible(false);
+  m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_table->setSelectionMode(QAbstractItemView::MultiSelection);
+  auto* all = new QCheckBox(QStringLiteral("All Scrips"), this);
+  all->setObjectName(QStringLiteral("AllScrips"));
+  connect(all, &QCheckBox::toggled, this, [this](bool checked) {
+    m_book->SetFiltered(!checked);
+    Refresh();
+  });
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(all);
+  layout->addWidget(m_table);
+  layout->addWidget(buttons);
+  resize(720, 320);
+  m_subscription = m_store->Subscribe([this] { Refresh(); });
+  Refresh();
+}
+
+CBookDialog::~CBookDialog() {
+  m_store->Unsubscribe(m_subscription);
+}
+
+void CBookDialog::Refresh() {
+  if (!m_table) return;
+  const std::vector<host::CBookWindow::sRow> rows = m_book->Rows();
+  m_table->clearSelection();
+  m_table->setRowCount(static_cast<int>(rows.size()));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int row = static_cast<int>(i);
+    for (size_t c = 0; c < rows[i].cells.size(); ++c) {
+      const int column = static_cast<int>(c);
+      const QString text = ToQt(rows[i].cells[c]);
+      if (QTableWidgetItem* item = m_table->item(row, column))
+        item->setText(text);
+      else
+        m_table->setItem(row, column, new QTableWidgetItem(text));
+    }
+    // Unfiltered, the scrip's own rows stand out as the selection.
+    if (!m_book->Filtered() && rows[i].ofScrip) m_table->selectRow(row);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include "host/core/order_books.h"
 #include "host/core/order_windows.h"
 
 namespace kovo::terminal {
@@ -64,6 +65,29 @@ class CMarketPictureDialog final : public QDialog {
   void Refresh();
 
   std::unique_ptr<host::CMarketPicture> m_picture;
+  QPointer<QTableWidget> m_table;
+};
+
+// The terminal's order book or trade book window for one scrip: redrawn on
+// every order update; "All Scrips" shows every row with the scrip's selected.
+class CBookDialog final : public QDialog {
+ public:
+  static constexpr const char* kOrderBookName = "OrderBookDialog";
+  static constexpr const char* kTradeBookName = "TradeBookDialog";
+
+  CBookDialog(std::unique_ptr<host::CBookWindow> book, std::shared_ptr<host::COrderStore> store,
+              QWidget* parent);
+  ~CBookDialog() override;
+
+  const host::CBookWindow& Book() const { return *m_book; }
+  QTableWidget* Table() const { return m_table; }
+
+ private:
+  void Refresh();
+
+  std::unique_ptr<host::CBookWindow> m_book;
+  std::shared_ptr<host::COrderStore> m_store;  // outlives the window's subscription
+  int m_subscription = 0;
   QPointer<QTableWidget> m_table;
 };
 

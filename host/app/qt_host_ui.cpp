@@ -73,6 +73,20 @@ void CQtHostUi::DialogInvoked(int32_t kind, std::string scrip, std::string text1
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
   if (kind == 4) OpenOrderEntry(scrip, text1);
   if (kind == 8) OpenMarketPicture(scrip);
+  if (kind == 2 || kind == 3) OpenBook(kind, scrip);
+}
+
+void CQtHostUi::OpenBook(int32_t kind, const std::string& scrip) {
+  if (!m_services.scrips || !m_services.orders) return;
+  auto book = std::make_unique<host::CBookWindow>(
+      *m_services.orders, *m_services.scrips,
+      kind == 2 ? host::CBookWindow::kOrderBook : host::CBookWindow::kTradeBook);
+  std::string error;
+  if (!book->Open(scrip, &error)) {
+    if (m_log) m_log(std::string(DialogName(kind)) + " not opened: " + error);
+    return;
+  }
+  Keep(new CBookDialog(std::move(book), m_services.orders, m_parent));
 }
 
 void CQtHostUi::OpenOrderEntry(const std::string& scrip, const std::string& side) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include "host/core/host_ui.h"
+#include "host/core/order_books.h"
 #include "host/core/order_windows.h"
 
 namespace kovo::terminal {
@@ -26,6 +28,7 @@ class CQtHostUi final : public host::HostUi {
     host::COrderTicket::PlaceFn place;
     host::CMarketPicture::GetControlFn getControl = nullptr;
     host::CMarketPicture::DestroyControlFn destroyControl = nullptr;
+    std::shared_ptr<host::COrderStore> orders;  // the order and trade books read it
   };
 
   CQtHostUi(LogFn log, bool autoAnswer);
@@ -46,6 +49,7 @@ class CQtHostUi final : public host::HostUi {
   bool CanShow() const;
   void OpenOrderEntry(const std::string& scrip, const std::string& side);
   void OpenMarketPicture(const std::string& scrip);
+  void OpenBook(int32_t kind, const std::string& scrip);
   void Keep(QDialog* dialog);
 
   LogFn m_log;

@@ -144,7 +144,7 @@ CTerminalWindow::CTerminalWindow(TerminalOptions options, QWidget* parent)
       {&m_core->Scrips(),
        [this](const sOrderEntryInfo& order, std::string_view tag, int32_t side,
               std::string* error) { return m_session->PlaceOrder(order, tag, side, error); },
-       &GetQuellRxControl, &DestoryQuellRxCOntrol});
+       &GetQuellRxControl, &DestoryQuellRxCOntrol, m_orders});
   BuildUi();
   // Scrips a plug-in adds show at once; an adder on another thread waits for the window's turn.
   m_core->SetMarketWatchListener([this] {
@@ -601,6 +601,7 @@ void CTerminalWindow::OnTick(const wmp_msg* message) {
 }
 
 void CTerminalWindow::OnOrderUpdate(const wmp_msg* message) {
+  m_orders->OnOrderUpdate(message);
   const std::string orderNumber = FieldText(message, wire::kOrderNumber);
   if (orderNumber.empty() || !m_orderBook) return;
   auto [it, added] = m_rowOfOrder.emplace(orderNumber, m_orderBook->rowCount());

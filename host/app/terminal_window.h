@@ -25,6 +25,7 @@
 #include "host/app/plugin_library.h"
 #include "host/app/qt_host_ui.h"
 #include "host/core/host_core.h"
+#include "host/core/order_books.h"
 #include "host/core/session.h"
 
 namespace kovo::terminal {
@@ -145,6 +146,8 @@ class CTerminalWindow final : public QMainWindow {
   std::map<std::string, int> m_rowOfScrip;  // "seg|token" -> market watch row
   std::set<std::string> m_watchedScrips;    // "seg|token" with a tick watch
   std::map<std::string, int> m_rowOfOrder;  // order number -> order book row
+  // The session's orders and fills for the order and trade book windows.
+  std::shared_ptr<host::COrderStore> m_orders = std::make_shared<host::COrderStore>();
   KovoRxControl* m_orderControl = nullptr;
   KovoRxControl* m_tickControl = nullptr;
   size_t m_logShown = 0;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QLabel>
@@ -22,6 +23,7 @@
 namespace kovo::test {
 namespace {
 
+using terminal::CBookDialog;
 using terminal::CMarketPictureDialog;
 using terminal::COrderEntryDialog;
 using terminal::CTerminalWindow;
@@ -60,6 +62,31 @@ class TerminalMonitor : public RealTerminalTest {
     for (int row = 0; row < book->rowCount(); ++row)
       if (book->item(row, 2) && book->item(row, 2)->text() == tag) return row;
     return -1;
+  }
+  // Gives the monitor's list the focus its row keys need, then presses key.
+  void PressOnList(Qt::Key key) {
+    window->activateWindow();
+    List()->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == List(); }, 5));
+    QTest::keyClick(List(), key);
+  }
+  // Opens the order entry for scrip and presses its Buy button at the quoted price.
+  void Buy(const char* scrip) {
+    ASSERT_EQ(pu_InvokeDialog(4, scrip, "1", nullptr), 1);
+    COrderEntryDialog* entry = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (entry = Open<COrderEntryDialog>("OrderEntryDialog")); }, 5));
+    auto* price = entry->findChild<QLineEdit*>(QStringLiteral("Price"));
+    ASSERT_TRUE(WaitFor([&] { return !price->text().isEmpty(); }, 10));
+    entry->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    ASSERT_TRUE(WaitFor([&] { return !Open<COrderEntryDialog>("OrderEntryDialog"); }, 5));
+  }
+  static std::vector<std::string> BookColumn(const CBookDialog& book, int column) {
+    std::vector<std::string> cells;
+    QTableWidget* table = book.Table();
+    for (int row = 0; row < table->rowCount(); ++row)
+      cells.push_back(table->item(row, column) ? table->item(row, column)->text().toStdString()
+                                               : std::string());
+    return cells;
   }
   QString PictureLine(const CMarketPictureDialog& dialog, const QString& caption) const {
     auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("MarketPictureTable"));
@@ -147,6 +174,65 @@ TEST_F(TerminalMonitor, AnOrderEntryTheFormRefusesStaysOpenAndUnknownScripsOpenN
             QStringLiteral("the price must be a number above 0"));
   EXPECT_TRUE(entry->isVisible());
   EXPECT_EQ(window->OrderBookTable()->rowCount(), 0);
+}
+
+TEST_F(TerminalMonitor, ARowsOrderBookAndTradeBookKeysOpenTheScripsOrdersAndFillsLive) {
+  StartTerminal();
+  window->PluginAction("Market Monitor")->trigger();
+  ASSERT_TRUE(WaitFor([&] { return List() && List()->model()->rowCount() > 0; }, 60));
+  const std::string symbol = Cell(0, 2);
+  ASSERT_FALSE(symbol.empty());
+  // An order of another scrip, which the row's books leave out.
+  const char* other = symbol == "RELIANCE-EQ" ? "nse_cm|TCS-EQ" : "nse_cm|RELIANCE-EQ";
+  const std::string otherSymbol = symbol == "RELIANCE-EQ" ? "TCS-EQ" : "RELIANCE-EQ";
+  Buy(other);
+  ASSERT_TRUE(WaitFor([&] { return window->OrderBookTable()->rowCount() == 1; }, 10));
+
+  // F3 on the row: the order book of the row's scrip, empty until it has an order.
+  List()->selectRow(0);
+  PressOnList(Qt::Key_F3);
+  CBookDialog* orders = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (orders = Open<CBookDialog>("OrderBookDialog")); }, 5));
+  EXPECT_EQ(orders->windowTitle().toStdString(), "Order Book - " + symbol);
+  EXPECT_EQ(orders->Table()->rowCount(), 0) << "the other scrip's order is filtered out";
+
+  // F1 on the row buys it; the open order book shows the order as its updates come.
+  PressOnList(Qt::Key_F1);
+  COrderEntryDialog* entry = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (entry = Open<COrderEntryDialog>("OrderEntryDialog")); }, 5));
+  auto* price = entry->findChild<QLineEdit*>(QStringLiteral("Price"));
+  ASSERT_TRUE(WaitFor([&] { return !price->text().isEmpty(); }, 10));
+  entry->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  ASSERT_TRUE(WaitFor([&] { return orders->Table()->rowCount() == 1; }, 10));
+  EXPECT_EQ(BookColumn(*orders, 1), std::vector<std::string>{symbol});
+  EXPECT_EQ(BookColumn(*orders, 7), std::vector<std::string>{"ORDER_ENTRY"});
+  // A buy at the quote fills once the price comes down to it.
+  ASSERT_TRUE(
+      WaitFor([&] { return BookColumn(*orders, 3) == std::vector<std::string>{"complete"}; }, 60))
+      << BookColumn(*orders, 3)[0] << " " << BookColumn(*orders, 9)[0];
+
+  // "All Scrips" shows the other order too, with the row's scrip selected.
+  orders->findChild<QCheckBox*>(QStringLiteral("AllScrips"))->setChecked(true);
+  ASSERT_EQ(orders->Table()->rowCount(), 2);
+  EXPECT_EQ(BookColumn(*orders, 1), (std::vector<std::string>{symbol, otherSymbol}));
+  EXPECT_TRUE(orders->Table()->item(0, 0)->isSelected());
+  EXPECT_FALSE(orders->Table()->item(1, 0)->isSelected());
+
+  // F8: the trade book of the row's scrip with the fills of its order.
+  PressOnList(Qt::Key_F8);
+  CBookDialog* trades = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (trades = Open<CBookDialog>("TradeBookDialog")); }, 5));
+  EXPECT_EQ(trades->windowTitle().toStdString(), "Trade Book - " + symbol);
+  ASSERT_GE(trades->Table()->rowCount(), 1);
+  const std::string orderNumber = BookColumn(*orders, 0)[0];
+  int filled = 0;
+  for (int row = 0; row < trades->Table()->rowCount(); ++row) {
+    EXPECT_EQ(trades->Table()->item(row, 0)->text().toStdString(), orderNumber);
+    EXPECT_EQ(trades->Table()->item(row, 1)->text().toStdString(), symbol);
+    EXPECT_GT(trades->Table()->item(row, 4)->text().toDouble(), 0.0);
+    filled += trades->Table()->item(row, 3)->text().toInt();
+  }
+  EXPECT_EQ(std::to_string(filled), BookColumn(*orders, 4)[0]) << "the fills add up to the order";
 }
 
 }  // namespace
