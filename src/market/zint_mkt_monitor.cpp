@@ -471,7 +471,7 @@ std::vector<sMenuItem> CZintMktMonitor::ListMenu() const {
             {kCmdMarketPicture, "Market Picture \t F6"},
             {0, ""}};
   }
-  menu.push_back({kCmdAddToMarketWatch, "Add To MarketWatch"});
+  menu.push_back({kCmdAddRowsToMarketWatch, "Add To MarketWatch"});
   menu.push_back({kCmdGrid, "Grid Lines \t Shift+G", m_list.GridLines()});
   menu.push_back({kCmdScrollLock, "Scroll Lock", m_scrollLock});
   menu.push_back({kCmdExcel, "Write To Excel\tShift+E"});
@@ -515,7 +515,7 @@ bool CZintMktMonitor::OnCommand(int id) {
     case kCmdScrollLock:
       m_scrollLock = !m_scrollLock;
       return true;
-    case kCmdAddToMarketWatch:
+    case kCmdAddRowsToMarketWatch:
       AddToMarketWatch();
       return true;
     default:

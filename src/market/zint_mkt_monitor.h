@@ -95,7 +95,7 @@ class CZintMktMonitor final : public CSessionModule {
     kCmdFilter = 112,
     kCmdClickFilter = 113,
     kCmdScrollLock = 114,
-    kCmdAddToMarketWatch = 501,
+    kCmdAddRowsToMarketWatch = 501,
   };
   // Hot key command ids.
   enum HotKeyCommand : int32_t {

@@ -305,7 +305,7 @@ TEST_F(MarketMonitor, RowActionsAndHotKeysOpenTheHostsDialogsOnlyWhileTheListHas
   core->Scrips().Load({tcs});
   Broadcast("52 Week Low", "bse_cm", "", "NOT-LISTED", "09:16:30", "gone");
   monitor.List().SetSelection({0, 1, 2});
-  monitor.OnCommand(CZintMktMonitor::kCmdAddToMarketWatch);
+  monitor.OnCommand(CZintMktMonitor::kCmdAddRowsToMarketWatch);
   EXPECT_EQ(core->MarketWatch(), (std::vector<std::string>{"bse_cm|532540", "nse_cm|2885"}));
 }
 
@@ -393,7 +393,7 @@ TEST_F(MarketMonitor, AHostWithOnlyTheContextLookUpAddsTheScripWhenItAnswers) {
   Broadcast("52 Week Low", "bse_cm", "", "TCS-EQ", "09:16:00", "low");
   Broadcast("52 Week Low", "bse_cm", "", "NOT-LISTED", "09:16:30", "gone");
   monitor.List().SetSelection({0, 1});
-  monitor.OnCommand(CZintMktMonitor::kCmdAddToMarketWatch);
+  monitor.OnCommand(CZintMktMonitor::kCmdAddRowsToMarketWatch);
   EXPECT_TRUE(core->MarketWatch().empty()) << "the host answers later";
   ui.Pump(100);
   EXPECT_EQ(core->MarketWatch(), std::vector<std::string>{"bse_cm|532540"})
