@@ -1,6 +1,7 @@
 #include "market/kovo_market_scanner.h"
 
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 #include "base/format.h"
@@ -265,7 +266,39 @@ void CMarketScannerLogic::OnReply(const wmp_msg* message) {
   // Content and header both: a three-letter exchange must not cut "Exchange".
   m_list.FitColumns(kFitContentAndHeader);
   m_pending = false;
+  LookUpRows();
   Changed();
+}
+
+void CMarketScannerLogic::LookUpRows() {
+  const auto lookUp = m_cb.Host().getScripDetailsFromTradSymbolContext;
+  if (!lookUp || m_items.empty()) return;
+  // The window's name tells its answers apart from the other form's and the
+  // market monitor's.
+  m_pendingContext = m_name;
+  for (const auto& item : m_items)
+    lookUp(item->exchange.c_str(), item->symbol.c_str(), m_pendingContext.c_str());
+}
+
+bool CMarketScannerLogic::OnScripDetails(std::string_view context, const sScripDetails& details) {
+  if (m_pendingContext.empty() || context != m_pendingContext) return false;
+  const auto text = [&](int position) {
+    return std::string_view(details.texts[position],
+                            strnlen(details.texts[position], KOVO_SCRIP_TEXT_LEN));
+  };
+  const std::string_view exchange = text(KOVO_SCRIP_EXCH_SEG);
+  // The rows hold the back end's trading symbols, which the record carries
+  // beside the token.
+  const std::string_view symbol = text(KOVO_SCRIP_TRAD_SYMBOL);
+  const std::string_view detail = text(KOVO_SCRIP_SYMBOL);
+  if (exchange.empty() || symbol.empty() || detail.empty()) return false;
+  for (const auto& item : m_items) {
+    if (item->exchange != exchange || item->symbol != symbol) continue;
+    item->detail = std::string(detail);
+    Changed();
+    return true;
+  }
+  return false;
 }
 
 bool CMarketScannerLogic::Cell(const sMoverItem& item, int column, sCellInfo& cell) const {
@@ -473,6 +506,14 @@ CKovoMarketScannerDlg& CMarketModule::ScannerDlg() {
 void CMarketModule::CloseWindows() {
   m_scanner.reset();
   m_dialog.reset();
+}
+
+bool CMarketModule::OnScripDetails(std::string_view context, const sScripDetails& details) {
+  if (m_scanner && m_scanner->IsInitialised() && context == m_scanner->PendingContext())
+    return m_scanner->OnScripDetails(context, details);
+  if (m_dialog && m_dialog->HasWindow() && context == m_dialog->PendingContext())
+    return m_dialog->OnScripDetails(context, details);
+  return false;
 }
 
 CMarketModule& MarketOf(CControlBlock& cb) {

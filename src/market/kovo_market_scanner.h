@@ -27,6 +27,9 @@ struct sMoverItem {
   // -1.0, so whether a value was read is kept apart.
   double value = -1.0;
   bool hasValue = false;
+  // The scrip's symbol text, from the host's later answer to the window's
+  // look-up of the row; empty until it comes.
+  std::string detail;
 };
 
 enum MoverCategory : int32_t {
@@ -110,6 +113,14 @@ class CMarketScannerLogic {
   // ---- replies, through this window's own receiver control
   void OnReply(const wmp_msg* message);
 
+  // ---- the host's later answers to the rows' look-ups (its context look-up
+  // by trading symbol, asked for every row of a reply)
+  // The context the look-ups went out with; empty before any.
+  const std::string& PendingContext() const { return m_pendingContext; }
+  // False (nothing changes) for another context, a record missing the
+  // exchange, trading symbol or symbol text, or a scrip not in the list.
+  bool OnScripDetails(std::string_view context, const sScripDetails& details);
+
   // ---- state the view draws
   int32_t Category() const { return m_category; }
   uint32_t ButtonColor(int category) const;
@@ -144,6 +155,7 @@ class CMarketScannerLogic {
   void RearmTimer();
   void StopTimer();
   void SetValueColumn();
+  void LookUpRows();
 
   sScannerIds m_ids;
   std::string m_name;
@@ -169,6 +181,7 @@ class CMarketScannerLogic {
   bool m_listFocus = false;
   UiThread::TimerId m_timer = 0;
   int m_timerPeriod = 0;
+  std::string m_pendingContext;
 };
 
 // The dockable pane, created once by the session launch and shown by the
@@ -215,6 +228,9 @@ class CMarketModule final : public CSessionModule {
   CKovoMarketScanner* ScannerIfAny() const { return m_scanner.get(); }
   CKovoMarketScannerDlg* ScannerDlgIfAny() const { return m_dialog.get(); }
   void CloseWindows() override;
+  // The host's answer to a look-up with a context: the pane takes its own
+  // context's answers, else the dialog takes its own. False when neither.
+  bool OnScripDetails(std::string_view context, const sScripDetails& details);
 
  private:
   CControlBlock& m_cb;

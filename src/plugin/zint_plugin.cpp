@@ -553,6 +553,8 @@ void CZintPlugin::ScripDetailsNotify(std::string_view context, const sScripDetai
   if (!m_controlBlock) return;
   if (CZintMktMonitor* monitor = MarketMonitorOf(*m_controlBlock))
     monitor->OnScripDetails(context, details);
+  if (auto* market = dynamic_cast<CMarketModule*>(m_controlBlock->marketModule.get()))
+    market->OnScripDetails(context, details);
 }
 
 int32_t CZintPlugin::CheckForUpdates() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -336,6 +337,82 @@ TEST_F(MarketScanner, CommandsShowTheOnePaneAndTheDialog) {
   const size_t boxes = Boxes().size();
   plugin->ProcessHotKey("Market Movers", 0, {});
   EXPECT_EQ(Boxes().size(), boxes + 1);
+}
+
+sScripDetails Equity(const char* token, const char* tradingSymbol, const char* symbol) {
+  sScripDetails s{};
+  std::snprintf(s.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN, "nse_cm");
+  std::snprintf(s.texts[KOVO_SCRIP_TOKEN], KOVO_SCRIP_TEXT_LEN, "%s", token);
+  std::snprintf(s.texts[KOVO_SCRIP_TRAD_SYMBOL], KOVO_SCRIP_TEXT_LEN, "%s", tradingSymbol);
+  std::snprintf(s.texts[KOVO_SCRIP_SYMBOL], KOVO_SCRIP_TEXT_LEN, "%s", symbol);
+  return s;
+}
+
+CZintPlugin* answeredPlugin = nullptr;
+void AnswerToPlugin(const char* context, const sScripDetails* details) {
+  if (answeredPlugin && details) answeredPlugin->ScripDetailsNotify(context, *details);
+}
+
+std::vector<std::string> Details(const CMarketScannerLogic& s) {
+  std::vector<std::string> details;
+  for (int row = 0; row < s.List().ItemCount(); ++row)
+    details.push_back(reinterpret_cast<const sMoverItem*>(s.List().GetItemData(row))->detail);
+  return details;
+}
+
+TEST_F(MarketScanner, TheHostsLaterAnswersToTheRowsLookUpsReachTheWindowThatAsked) {
+  CKovoMarketScanner& pane = Open();
+  core->Scrips().Load({Equity("2885", "RELIANCE-EQ", "RELIANCE"), Equity("11536", "TCS-EQ", "TCS"),
+                       Equity("1594", "INFY-EQ", "")});
+  answeredPlugin = plugin.get();
+  core->SetScripDetailsNotify(&AnswerToPlugin);
+  CKovoMarketScannerDlg& dialog = MarketOf(*cb).ScannerDlg();
+  ASSERT_TRUE(dialog.Create());
+
+  pane.OnCategoryClick(kVolume);
+  Reply({{59051, "nse_cm"},
+         {59001, "RELIANCE-EQ"},
+         {59001, "NOPE-EQ"},
+         {59001, "INFY-EQ"},
+         {59001, "TCS-EQ"}});
+  EXPECT_EQ(pane.PendingContext(), "Market Movers");
+  EXPECT_EQ(Details(pane), (std::vector<std::string>{"", "", "", ""})) << "the host answers later";
+  ui.Pump(100);
+  EXPECT_EQ(Details(pane), (std::vector<std::string>{"RELIANCE", "", "", "TCS"}))
+      << "an unknown scrip and a record without a symbol text change nothing";
+
+  // The dialog asks under its own context; its answers leave the pane's rows alone.
+  dialog.OnCategoryClick(17100);
+  reinterpret_cast<FakeControl*>(dialog.Control())
+      ->Reply({{MNM_REPLY_REQUEST, "kms_request_nse_cm"},
+               {59051, "nse_cm"},
+               {59001, "TCS-EQ"},
+               {59001, "RELIANCE-EQ"}});
+  EXPECT_EQ(dialog.PendingContext(), "Market Movers Dlg");
+  sScripDetails renamed = Equity("2885", "RELIANCE-EQ", "RIL");
+  plugin->ScripDetailsNotify("Market Movers Dlg", renamed);
+  EXPECT_EQ(Details(dialog), (std::vector<std::string>{"", "RIL"}));
+  EXPECT_EQ(Details(pane)[0], "RELIANCE");
+  // Other contexts, and a record of another exchange, are not the movers'.
+  plugin->ScripDetailsNotify("ADD_TO_MW", renamed);
+  std::snprintf(renamed.texts[KOVO_SCRIP_EXCH_SEG], KOVO_SCRIP_TEXT_LEN, "bse_cm");
+  plugin->ScripDetailsNotify("Market Movers", renamed);
+  EXPECT_EQ(Details(pane)[0], "RELIANCE");
+  ui.Pump(100);
+  EXPECT_EQ(Details(dialog), (std::vector<std::string>{"TCS", "RELIANCE"}));
+  core->SetScripDetailsNotify(nullptr);
+  answeredPlugin = nullptr;
+}
+
+TEST_F(MarketScanner, WithoutTheHostsContextLookUpTheRowsAskNothing) {
+  HostConfig config;
+  config.switchedOff = {"pu_get_scrip_details_from_TradSymbol_context"};
+  CKovoMarketScanner& pane = Open(config);
+  pane.OnCategoryClick(kVolume);
+  Reply({{59051, "nse_cm"}, {59001, "RELIANCE-EQ"}});
+  EXPECT_EQ(pane.PendingContext(), "");
+  plugin->ScripDetailsNotify("", Equity("2885", "RELIANCE-EQ", "RELIANCE"));
+  EXPECT_EQ(Details(pane), std::vector<std::string>{""});
 }
 
 }  // namespace
