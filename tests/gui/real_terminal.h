@@ -41,6 +41,22 @@ class RealTerminalTest : public ::testing::Test {
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     std::filesystem::create_directories(dir / "kovo plugins");
   }
+  // Starts the terminal with the plug-in at pluginPath, the back end stepping
+  // every 50 ms and message boxes answered; adjust changes the options first.
+  // Returns once the session is ready and the market watch has its rows.
+  void StartTerminalWith(const char* pluginPath,
+                         const std::function<void(terminal::TerminalOptions&)>& adjust = {}) {
+    terminal::TerminalOptions options;
+    options.pluginPath = pluginPath;
+    options.backendStepMilliseconds = 50;
+    options.autoAnswer = true;
+    if (adjust) adjust(options);
+    window = std::make_unique<terminal::CTerminalWindow>(options);
+    window->show();
+    window->Start();
+    ASSERT_TRUE(WaitFor(
+        [&] { return window->SessionReady() && window->MarketWatchTable()->rowCount() > 0; }));
+  }
   void TearDown() override {
     window.reset();
     ::unsetenv("KOVOZINT_HOST_FOLDER");

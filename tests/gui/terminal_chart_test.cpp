@@ -32,15 +32,8 @@ class TerminalChart : public RealTerminalTest {
     RealTerminalTest::SetUp();
     // Weeks of one-minute bars, as a trader's chart holds them.
     std::ofstream(dir / "kovo plugins" / "kovozint.ini") << "[ZINT_DATA]\nNO OF DAYS=22\n";
-    terminal::TerminalOptions options;
-    options.pluginPath = KOVOZINT_LIBRARY;
-    options.backendStepMilliseconds = 50;
-    options.autoAnswer = true;
-    window = std::make_unique<CTerminalWindow>(options);
-    window->show();
-    window->Start();
-    ASSERT_TRUE(WaitFor(
-        [&] { return window->SessionReady() && window->MarketWatchTable()->rowCount() > 0; }));
+    StartTerminalWith(KOVOZINT_LIBRARY);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(WaitFor([&] { return Logged("user logged in successfully"); })) << Log();
     // Charts belong to a launched session.
     ASSERT_NE(window->Plugin().launchOnStart, nullptr);

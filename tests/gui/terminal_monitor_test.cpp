@@ -30,16 +30,7 @@ using terminal::CTerminalWindow;
 
 class TerminalMonitor : public RealTerminalTest {
  protected:
-  void StartTerminal() {
-    terminal::TerminalOptions options;
-    options.pluginPath = KOVOZINT_LIBRARY;
-    options.backendStepMilliseconds = 50;
-    options.autoAnswer = true;
-    window = std::make_unique<CTerminalWindow>(options);
-    window->show();
-    window->Start();
-    ASSERT_TRUE(WaitFor([&] { return window->SessionReady(); }));
-  }
+  void StartTerminal() { StartTerminalWith(KOVOZINT_LIBRARY); }
   QDockWidget* Dock() const {
     return window->findChild<QDockWidget*>(QStringLiteral("ZintMarketMonitor"));
   }

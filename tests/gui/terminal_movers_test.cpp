@@ -30,16 +30,7 @@ using terminal::CTerminalWindow;
 class TerminalMovers : public RealTerminalTest {
  protected:
   void StartTerminal(const std::function<void(terminal::TerminalOptions&)>& adjust = {}) {
-    terminal::TerminalOptions options;
-    options.pluginPath = KOVOZINT_LIBRARY;
-    options.backendStepMilliseconds = 50;
-    options.autoAnswer = true;
-    if (adjust) adjust(options);
-    window = std::make_unique<CTerminalWindow>(options);
-    window->show();
-    window->Start();
-    ASSERT_TRUE(WaitFor(
-        [&] { return window->SessionReady() && window->MarketWatchTable()->rowCount() > 0; }));
+    StartTerminalWith(KOVOZINT_LIBRARY, adjust);
   }
   QDockWidget* Dock() const {
     return window->findChild<QDockWidget*>(QStringLiteral("ZintMarketMovers"));

@@ -28,17 +28,9 @@ constexpr int kReportType = 5;  // among the columns shown by default
 class TerminalNews : public RealTerminalTest {
  protected:
   void StartTerminal() {
-    terminal::TerminalOptions options;
-    options.pluginPath = KOVOZINT_LIBRARY;
-    options.backendStepMilliseconds = 50;
-    options.autoAnswer = true;
     // Logged in at once: the peer data starts the day's calls.
-    options.autoLogin = "trader7";
-    window = std::make_unique<CTerminalWindow>(options);
-    window->show();
-    window->Start();
-    ASSERT_TRUE(WaitFor(
-        [&] { return window->SessionReady() && window->MarketWatchTable()->rowCount() > 0; }));
+    StartTerminalWith(KOVOZINT_LIBRARY,
+                      [](terminal::TerminalOptions& options) { options.autoLogin = "trader7"; });
   }
   bool Logged(const std::string& text) const {
     for (const std::string& line : window->Core().LogLines())

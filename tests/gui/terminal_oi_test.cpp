@@ -22,15 +22,8 @@ class TerminalOiChart : public RealTerminalTest {
  protected:
   void SetUp() override {
     RealTerminalTest::SetUp();
-    terminal::TerminalOptions options;
-    options.pluginPath = KOVOZINT_LIBRARY;
-    options.backendStepMilliseconds = 50;
-    options.autoAnswer = true;
-    window = std::make_unique<CTerminalWindow>(options);
-    window->show();
-    window->Start();
-    ASSERT_TRUE(WaitFor(
-        [&] { return window->SessionReady() && window->MarketWatchTable()->rowCount() > 0; }));
+    StartTerminalWith(KOVOZINT_LIBRARY);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(WaitFor([&] { return Logged("user logged in successfully"); }));
   }
   bool Logged(const std::string& text) const {
