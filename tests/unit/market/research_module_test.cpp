@@ -35,7 +35,37 @@ class ResearchFeed : public PluginFixture {
     return static_cast<size_t>(std::count(names.begin(), names.end(), name));
   }
 
+  // A feed whose option calls (strategy names) and live calls (headlines) are kept.
+  void WatchOptionCalls() {
+    cb->researchFeed.reset();
+    cb->researchFeed = std::make_unique<CResearchModule>(*cb, "HOST", [this](const sOptionCall& c) {
+      handedCalls.push_back(c.strategy);
+      return true;
+    });
+    Module().onLiveCall = [this](const sNewsDetails& d) { liveCalls.push_back(d.headline); };
+  }
+  using Fields = std::vector<std::pair<int32_t, std::string>>;
+  // An option call of one leg, as broadcast.
+  static Fields Call(const std::string& category, const std::string& time,
+                     const std::string& strategy) {
+    return {{MNM_CATEGORY, category},
+            {MNM_USER, "KOVO"},
+            {MNM_USER, "Vol Desk"},
+            {MNM_SCRIPT_NAME, strategy},
+            {MNM_CALL_TIME, time},
+            {MNM_EXCH_SEG, "NFO"},
+            {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
+            {MNM_TRANSACTION, "B"},
+            {10306, "101.50"}};
+  }
+  // The same as a row of the day's option-call history.
+  static Fields FromHistory(Fields fields) {
+    fields.insert(fields.begin(), {MNM_REPLY_REQUEST, "roth_option_calls"});
+    return fields;
+  }
+
   CControlBlock* cb = nullptr;
+  std::vector<std::string> handedCalls, liveCalls;
 };
 
 TEST_F(ResearchFeed, HistoryRunsFromThePeerDataToTheSubscriptions) {
@@ -171,45 +201,24 @@ TEST_F(ResearchFeed, LiveCallsAreAnnouncedAndOptionCallsReachTheLibrary) {
 }
 
 TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt) {
-  std::vector<std::string> handed;
-  cb->researchFeed.reset();
-  cb->researchFeed = std::make_unique<CResearchModule>(*cb, "HOST", [&](const sOptionCall& c) {
-    handed.push_back(c.strategy);
-    return true;
-  });
-  std::vector<std::string> live;
-  Module().onLiveCall = [&](const sNewsDetails& d) { live.push_back(d.headline); };
-  const auto call = [](const std::string& category, const std::string& time,
-                       const std::string& strategy) {
-    return std::vector<std::pair<int32_t, std::string>>{{MNM_CATEGORY, category},
-                                                        {MNM_USER, "KOVO"},
-                                                        {MNM_USER, "Vol Desk"},
-                                                        {MNM_SCRIPT_NAME, strategy},
-                                                        {MNM_CALL_TIME, time},
-                                                        {MNM_EXCH_SEG, "NFO"},
-                                                        {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
-                                                        {MNM_TRANSACTION, "B"},
-                                                        {10306, "101.50"}};
-  };
-  const auto withName = [](std::vector<std::pair<int32_t, std::string>> fields) {
-    fields.insert(fields.begin(), {MNM_REPLY_REQUEST, "roth_option_calls"});
-    return fields;
-  };
+  WatchOptionCalls();
+  const auto& handed = handedCalls;
+  const auto& live = liveCalls;
   Requests().Reply({{MNM_REPLY_REQUEST, "xr_get_user_peer_data"}, {MNM_PEER_TEXT, "PEER-trader7"}});
   Requests().Reply({{MNM_REPLY_REQUEST, "roth_ma"}, {MNM_ERROR_TEXT, ""}});
   ASSERT_EQ(1u, Count("roth_option_calls"));
 
   // Subscribed before the history was asked for: a live call comes first.
   FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
-  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
-  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(Call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(Call("option_calls", "1000", "Long Straddle"));
   EXPECT_TRUE(handed.empty());
   EXPECT_TRUE(Module().Feed().Calls().empty());
 
   // The history carries an older call and the live one again (under the
   // category it is filed with), then closes.
-  Requests().Reply(withName(call("Option Calls", "850", "Bull Call Spread")));
-  Requests().Reply(withName(call("Indian Volatility", "1000", "Long Straddle")));
+  Requests().Reply(FromHistory(Call("Option Calls", "850", "Bull Call Spread")));
+  Requests().Reply(FromHistory(Call("Indian Volatility", "1000", "Long Straddle")));
   EXPECT_EQ(std::vector<std::string>{"Bull Call Spread"}, handed);
   Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
   EXPECT_TRUE(Logged("1 Option calls Retrieved"));
@@ -224,8 +233,8 @@ TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt)
   ASSERT_EQ(1u, Module().BrokerCalls().Rows().size());
 
   // After the history live calls are filed at once, a repeat of one never.
-  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
-  broadcasts.Broadcast(call("option_calls", "1150", "Short Strangle"));
+  broadcasts.Broadcast(Call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(Call("option_calls", "1150", "Short Strangle"));
   EXPECT_EQ((std::vector<std::string>{"Bull Call Spread", "Long Straddle", "Short Strangle"}),
             handed);
   EXPECT_EQ(3u, Module().Feed().Calls().size());
@@ -233,30 +242,9 @@ TEST_F(ResearchFeed, OptionCallsComingLiveBeforeTheirHistoryAreFiledOnceAfterIt)
 }
 
 TEST_F(ResearchFeed, OptionCallsHeldForAHistoryThatNeverClosesAreShownAfterTheWait) {
-  std::vector<std::string> handed;
-  cb->researchFeed.reset();
-  cb->researchFeed = std::make_unique<CResearchModule>(*cb, "HOST", [&](const sOptionCall& c) {
-    handed.push_back(c.strategy);
-    return true;
-  });
-  std::vector<std::string> live;
-  Module().onLiveCall = [&](const sNewsDetails& d) { live.push_back(d.headline); };
-  const auto call = [](const std::string& category, const std::string& time,
-                       const std::string& strategy) {
-    return std::vector<std::pair<int32_t, std::string>>{{MNM_CATEGORY, category},
-                                                        {MNM_USER, "KOVO"},
-                                                        {MNM_USER, "Vol Desk"},
-                                                        {MNM_SCRIPT_NAME, strategy},
-                                                        {MNM_CALL_TIME, time},
-                                                        {MNM_EXCH_SEG, "NFO"},
-                                                        {MNM_TRADING_SYMBOL, "NIFTY26DEC24000CE"},
-                                                        {MNM_TRANSACTION, "B"},
-                                                        {10306, "101.50"}};
-  };
-  const auto fromHistory = [](std::vector<std::pair<int32_t, std::string>> fields) {
-    fields.insert(fields.begin(), {MNM_REPLY_REQUEST, "roth_option_calls"});
-    return fields;
-  };
+  WatchOptionCalls();
+  const auto& handed = handedCalls;
+  const auto& live = liveCalls;
   const std::string gaveUp =
       "Option calls history not completed in 30 seconds; showing the 2 option calls that came "
       "meanwhile";
@@ -266,8 +254,8 @@ TEST_F(ResearchFeed, OptionCallsHeldForAHistoryThatNeverClosesAreShownAfterTheWa
 
   // The history's closing message never comes; live calls wait a while.
   FakeControl& broadcasts = Control(KOVO_RX_BROADCASTS);
-  broadcasts.Broadcast(call("option_calls", "1000", "Long Straddle"));
-  broadcasts.Broadcast(call("option_calls", "1100", "Short Strangle"));
+  broadcasts.Broadcast(Call("option_calls", "1000", "Long Straddle"));
+  broadcasts.Broadcast(Call("option_calls", "1100", "Short Strangle"));
   ui.AdvanceClock(COptionCallRx::kHistoryWait - std::chrono::milliseconds(1));
   EXPECT_TRUE(handed.empty());
   EXPECT_FALSE(Logged(gaveUp));
@@ -285,12 +273,12 @@ TEST_F(ResearchFeed, OptionCallsHeldForAHistoryThatNeverClosesAreShownAfterTheWa
   EXPECT_EQ(2u, handed.size());
 
   // Live calls from now on go straight through.
-  broadcasts.Broadcast(call("option_calls", "1200", "Iron Condor"));
+  broadcasts.Broadcast(Call("option_calls", "1200", "Iron Condor"));
   EXPECT_EQ("Iron Condor", handed.back());
 
   // A late history files only what it alone carries, and never as live.
-  Requests().Reply(fromHistory(call("Indian Volatility", "1000", "Long Straddle")));
-  Requests().Reply(fromHistory(call("Option Calls", "850", "Bull Call Spread")));
+  Requests().Reply(FromHistory(Call("Indian Volatility", "1000", "Long Straddle")));
+  Requests().Reply(FromHistory(Call("Option Calls", "850", "Bull Call Spread")));
   Requests().Reply({{MNM_REPLY_REQUEST, "roth_option_calls"}, {MNM_ERROR_TEXT, ""}});
   EXPECT_EQ((std::vector<std::string>{"Long Straddle", "Short Strangle", "Iron Condor",
                                       "Bull Call Spread"}),
