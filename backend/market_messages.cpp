@@ -1,5 +1,6 @@
 #include "backend/market_messages.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
@@ -57,7 +58,10 @@ std::vector<MessageFields> MarketMessagesAt(const ScripMaster& scrips, const Pri
   const Quote q = prices.QuoteAt(s, second);
   const int64_t price = q.lastPrice;
   const int64_t minuteAgo = prices.PriceAt(s, second - 60);
-  const int64_t volume = prices.VolumeAt(s, second);
+  int64_t volume = 0;
+  if ((h >> 40) % 4 == 2)
+    for (int64_t t = second - 59; t <= second; ++t)
+      volume = std::max(volume, prices.VolumeAt(s, t));
 
   // The model's move over the last minute chooses between the rising and
   // the falling kind of a message.
@@ -77,10 +81,15 @@ std::vector<MessageFields> MarketMessagesAt(const ScripMaster& scrips, const Pri
              PriceText(s, rising ? q.dayHigh : q.dayLow);
       break;
     case 2:
-      type = "Volume Spike";
-      text = s.tradingSymbol + " traded " + std::to_string(volume) + " in one second, " +
-             std::to_string(q.dayVolume) + " today";
-      break;
+      // The busiest second of the last minute; a scrip that did not trade
+      // in it has no spike to report, so it gets a notice instead.
+      if (volume > 0) {
+        type = "Volume Spike";
+        text = s.tradingSymbol + " traded " + std::to_string(volume) + " in one second, " +
+               std::to_string(q.dayVolume) + " today";
+        break;
+      }
+      [[fallthrough]];
     default:
       type = "Exchange Notice";
       text = "Price band of " + s.tradingSymbol + " revised around " + PriceText(s, price);

@@ -432,7 +432,7 @@ TEST_F(Service, MarketMessagesAreTypedNamedAndSentToTheirWatchesOnly) {
   // The same seed and second give the same messages; over a few minutes
   // every type turns up and the rate stays modest.
   std::map<std::string, int> seen;
-  size_t total = 0;
+  size_t total = 0, spikes = 0;
   for (int64_t t = kNow; t < kNow + 600; ++t) {
     const auto now = backend::MarketMessagesAt(market.scrips, market.prices, 1, t);
     EXPECT_EQ(now, backend::MarketMessagesAt(market.scrips, market.prices, 1, t));
@@ -445,8 +445,14 @@ TEST_F(Service, MarketMessagesAreTypedNamedAndSentToTheirWatchesOnly) {
       EXPECT_EQ(f[63100], scrip->tradingSymbol);
       EXPECT_NE(f[63080].find(' '), std::string::npos) << "date, blank, time";
       EXPECT_NE(f[20008].find(scrip->tradingSymbol), std::string::npos);
+      // A spike is a second in which something traded.
+      if (f[53065] == "Volume Spike") {
+        EXPECT_EQ(f[20008].find(" traded 0 "), std::string::npos) << f[20008];
+        ++spikes;
+      }
     }
   }
+  EXPECT_GT(spikes, 0u);
   EXPECT_EQ(seen.size(), types.size());
   EXPECT_GT(total, 60u);
   EXPECT_LT(total, 400u);
