@@ -107,7 +107,9 @@ std::vector<ResearchFeed::Fields> ResearchFeed::Today(std::string_view category,
   const int64_t period = Period(category);
   if (period == 0 || m_market.scrips.All().empty() || now < 0 || most == 0) return items;
   const int64_t offset = Offset(period);
-  int64_t first = now - now % 86400;
+  // The desks publish around the clock, so "the day" is the last 24 hours: a
+  // session opened just after midnight still gets the day's calls.
+  int64_t first = std::max<int64_t>(0, now - 86400 + 1);
   if (const int64_t rest = (first + offset) % period) first += period - rest;
   const int64_t count = first > now ? 0 : (now - first) / period + 1;
   for (int64_t k = std::max<int64_t>(0, count - static_cast<int64_t>(most)); k < count; ++k) {
@@ -132,7 +134,7 @@ ResearchFeed::Fields ResearchFeed::Research(int64_t slot, int64_t at,
           {63413, s.name + ": earnings ahead of estimates; upside of " +
                       std::to_string(5 + h % 20) + "% over twelve months."},
           {63001, s.exchSeg},
-          {10100, s.token},
+          {10100, s.tradingSymbol},
           {12003, "B"},
           {10307, std::to_string(price)},
           {64767, std::to_string(target)},
@@ -158,7 +160,7 @@ ResearchFeed::Fields ResearchFeed::Trading(int64_t slot, int64_t at,
       {59481, std::string(buy ? "Buy " : "Sell ") + s.tradingSymbol + " at Rs." + Rupees(price) +
                   ", target Rs." + Rupees(target) + ", stop loss Rs." + Rupees(stop)},
       {63001, s.exchSeg},
-      {10100, s.token},
+      {10100, s.tradingSymbol},
       {12003, buy ? "B" : "S"},
       {10307, std::to_string(price)},
       {64767, std::to_string(target)},

@@ -47,8 +47,9 @@ TEST_F(ResearchService, HistoryRepliesCarryTheDaysCallsAndClose) {
     EXPECT_FALSE(m.Has(wire::kFinal));
     EXPECT_EQ("HOST-7", m.Text(64057));
     EXPECT_LE(std::stoll(m.Text(50100)), kNow);
-    // Each call names a listed scrip by segment and token.
-    EXPECT_NE(nullptr, market.scrips.Find(m.Text(63001), m.Text(10100)));
+    // Each call names a listed scrip by segment and trading symbol, as the
+    // calls list shows it and the cross-filing between BSE and NSE reads it.
+    EXPECT_NE(nullptr, market.scrips.FindByTradingSymbol(m.Text(63001), m.Text(10100)));
     EXPECT_FALSE(m.Text(59480).empty());
     research += m.Text(54211) == "research reports";
     trading += m.Text(54211) == "trading calls";
@@ -184,6 +185,22 @@ TEST(ResearchFeedItems, SameSeedSameCallsOtherSeedOther) {
   EXPECT_FALSE(a.ItemAt("gossip", kNow, "U", none));
   EXPECT_TRUE(a.Today("trading calls", -5, "U", 10).empty());
   EXPECT_EQ(3u, a.Today("trading calls", kNow, "U", 3).size());
+  // A minute after midnight the history still holds a day of calls, the
+  // newest last and none from the future.
+  const int64_t justAfterMidnight = kNow - kNow % 86400 + 60;
+  const auto lastDay = a.Today("research reports", justAfterMidnight, "U", 40);
+  ASSERT_EQ(40u, lastDay.size());
+  int64_t previous = 0;
+  for (const auto& fields : lastDay) {
+    for (const auto& [id, text] : fields) {
+      if (id != 50100) continue;
+      const int64_t at = std::stoll(text);
+      EXPECT_GT(at, previous);
+      EXPECT_LE(at, justAfterMidnight);
+      EXPECT_GT(at, justAfterMidnight - 86400);
+      previous = at;
+    }
+  }
 }
 
 TEST(ResearchFeedItems, OptionCallLegsAreOptionsOfOneUnderlyingAndExpiry) {
