@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "backend/protocol.h"
+#include "base/format.h"
 
 namespace kovo::backend {
 namespace {
@@ -18,10 +19,7 @@ uint64_t Mix(uint64_t x) {
 }
 
 std::string PriceText(const Scrip& s, int64_t units) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", s.precision,
-                static_cast<double>(units) / s.priceMultiplier);
-  return buf;
+  return Format("%.*f", s.precision, static_cast<double>(units) / s.priceMultiplier);
 }
 
 std::string LocalTime(int64_t second) {

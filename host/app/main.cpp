@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -45,6 +46,10 @@ fs::path DefaultPlugin(const fs::path& programDir) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Qt took the user's locale for the C library too; the terminal's and the
+  // embedded back end's own number texts are written with a dot (the plug-in
+  // does so itself in any host).
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("kovo-terminal"));
 
   std::vector<std::string> args;

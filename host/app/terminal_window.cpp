@@ -34,6 +34,7 @@
 #include <thread>
 
 #include "backend/protocol.h"
+#include "base/number.h"
 #include "gui/qt_view.h"
 
 namespace kovo::terminal {
@@ -467,7 +468,8 @@ void CTerminalWindow::OnScrips(std::vector<sScripDetails> scrips) {
   }
   if (!calls.empty()) {
     std::sort(calls.begin(), calls.end(), [](const sScripDetails* a, const sScripDetails* b) {
-      return std::atof(a->texts[KOVO_SCRIP_STRIKE]) < std::atof(b->texts[KOVO_SCRIP_STRIKE]);
+      return LeadingDouble(a->texts[KOVO_SCRIP_STRIKE]) <
+             LeadingDouble(b->texts[KOVO_SCRIP_STRIKE]);
     });
     m_defaultScrips.push_back(*calls[calls.size() / 2]);
   }

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "backend/protocol.h"
+#include "base/format.h"
+#include "base/number.h"
 
 namespace kovo::host {
 namespace {
@@ -59,7 +61,7 @@ bool ParseRupees(std::string_view text, double& rupees) {
     }
   }
   if (!digit) return false;
-  rupees = std::strtod(std::string(text).c_str(), nullptr);
+  rupees = LeadingDouble(text);  // a dot in any locale
   return std::isfinite(rupees);
 }
 
@@ -78,9 +80,7 @@ std::optional<sScripDetails> ResolveScrip(const ScripDirectory& scrips, std::str
 std::string PriceText(const sScripDetails& scrip, int64_t units) {
   const double multiplier = scrip.priceMultiplier > 0 ? scrip.priceMultiplier : 100.0;
   const int precision = std::clamp(scrip.pricePrecision, 0, 8);
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", precision, static_cast<double>(units) / multiplier);
-  return text;
+  return Format("%.*f", precision, static_cast<double>(units) / multiplier);
 }
 
 // ---- order entry --------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <locale.h>
+
 namespace kovo {
 
 std::string Format(const char* format, ...) {
@@ -12,7 +14,28 @@ std::string Format(const char* format, ...) {
   return result;
 }
 
+namespace {
+
+// Numbers are written with a dot whatever locale the host took: the texts go
+// to the back end, into files and back through the locale-independent readers.
+class CNumericLocale {
+ public:
+  CNumericLocale() : m_previous(c ? uselocale(c) : nullptr) {}
+  ~CNumericLocale() {
+    if (m_previous) uselocale(m_previous);
+  }
+  CNumericLocale(const CNumericLocale&) = delete;
+  CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+ private:
+  static inline const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  locale_t m_previous;
+};
+
+}  // namespace
+
 std::string FormatV(const char* format, va_list args) {
+  const CNumericLocale numeric;
   // The first pass only measures, and consumes its own copy of the arguments
   // so the second pass still sees them from the start.
   va_list measure;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/format.h"
+#include "base/number.h"
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
 #include "plugin/mnm_fields.h"
@@ -122,7 +123,7 @@ bool CBarChartDlg::Build(const std::string& exchSeg, const std::string& token) {
   host.getInterestedScripField(exchSeg.c_str(), token.c_str(), kStrikesField, strikes.data(),
                                count);
   std::sort(strikes.begin(), strikes.end());
-  const double own = std::strtod(scrip.texts[KOVO_SCRIP_STRIKE], nullptr);
+  const double own = LeadingDouble(scrip.texts[KOVO_SCRIP_STRIKE]);
   const auto at = std::lower_bound(strikes.begin(), strikes.end(), own);
   const size_t k = static_cast<size_t>(at - strikes.begin());
   const double divisor = scrip.priceMultiplier > 0 ? scrip.priceMultiplier : 100.0;

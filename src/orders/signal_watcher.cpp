@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/format.h"
+#include "base/number.h"
 #include "base/text.h"
 #include "base/time_format.h"
 #include "orders/order_api.h"
@@ -35,8 +36,9 @@ int32_t IntField(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+// With a dot in any locale: a host may have taken a decimal-comma one.
 double NumberField(const std::string& text) {
-  return std::strtod(text.c_str(), nullptr);
+  return LeadingDouble(text);
 }
 
 // Up to `size` bytes of the file from `at`; fewer at its end.

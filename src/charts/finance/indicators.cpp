@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/format.h"
+
 // Every kernel is one pass with O(1) work per bar (CCI's mean deviation
 // aside), and resumes at `from` from state it can rebuild exactly: the last
 // values of its own arrays for recurrences, the window engines of array_math
@@ -73,9 +75,7 @@ void Map(size_t from, size_t n, Span y, F f) {
 }
 
 std::string G(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
+  return Format("%g", v);
 }
 std::string Name(const char* base, int a) {
   return std::string(base) + " (" + std::to_string(a) + ")";
@@ -1260,9 +1260,7 @@ std::string FormatLegendNumber(double value) {
   int decimals = std::max(0, 3 - intDigits);
   if (mag > 0 && mag < 1)
     decimals = std::min(15, 2 - static_cast<int>(std::floor(std::log10(mag))));
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  std::string s = buf;
+  std::string s = Format("%.*f", decimals, value);
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();

@@ -6,6 +6,9 @@
 #include <limits>
 #include <string>
 
+#include "base/format.h"
+#include "fakes/comma_locale.h"
+
 namespace kovo {
 namespace {
 
@@ -29,6 +32,17 @@ TEST(LeadingNumbers, ReadLikeTheCRuntimeWithoutOverflow) {
   EXPECT_DOUBLE_EQ(LeadingDouble("abc"), 0.0);
   EXPECT_DOUBLE_EQ(LeadingDouble(std::string("12\0.5", 5)), 12.0) << "a NUL ends the text";
   EXPECT_TRUE(std::isinf(LeadingDouble("1e999")));
+}
+
+// A host in a decimal-comma locale: what the plug-in writes and reads
+// (messages to the back end, signal files, settings) keeps its dot.
+TEST(LeadingNumbers, TextsKeepTheirDotInADecimalCommaLocale) {
+  test::CommaDecimalLocale comma;
+  ASSERT_EQ(comma.Failure(), "");
+  EXPECT_EQ(Format("%.2f", 1234.5), "1234.50");
+  EXPECT_EQ(Format("%f|%g|%.*f", 0.25, 1.5, 3, 2.0), "0.250000|1.5|2.000");
+  EXPECT_DOUBLE_EQ(LeadingDouble("1234.55"), 1234.55);
+  EXPECT_DOUBLE_EQ(LeadingDouble(Format("%.4f", 0.1234)), 0.1234);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "fakes/comma_locale.h"
+
 namespace kovo::finance {
 namespace {
 
@@ -577,6 +579,18 @@ TEST(FinanceAllIndicators, ShortAndEmptyInputsDoNotCrash) {
   const Bars b = Known();
   const Outputs out = Compute(Sma, b, Opt(-4));
   for (double v : out.lines[0].values) EXPECT_TRUE(v == NV || std::isfinite(v));
+}
+
+// A host in a decimal-comma locale: names (kept in templates) and legend
+// numbers keep their dot.
+TEST(FinanceLegend, NamesAndNumbersKeepTheirDotInADecimalCommaLocale) {
+  test::CommaDecimalLocale comma;
+  ASSERT_EQ(comma.Failure(), "");
+  const Bars b = Known();
+  const Outputs bb = Compute(BollingerBand, b, Opt(3, 2.5));
+  EXPECT_EQ(bb.bandName, "Bollinger (3, 2.5)");
+  // mean 38/3, sd sqrt(14/9): 12.67 -/+ 3.12.
+  EXPECT_EQ(LegendText(bb, 0), "Bollinger (3, 2.5): 9.55 - 15.8");
 }
 
 TEST(FinanceLegend, NumbersAndTexts) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backend/protocol.h"
+#include "fakes/comma_locale.h"
 #include "fakes/wmp_helpers.h"
 
 namespace kovo::host {
@@ -106,6 +107,23 @@ TEST_F(OrderWindows, TheTicketMakesTheOrderInPriceUnitsAndPlacesIt) {
   ticket.price = "71234";
   ASSERT_TRUE(ticket.Build(order, &error));
   EXPECT_EQ(order.price, 71234);
+}
+
+// The terminal takes the user's locale (Qt does); a decimal-comma one must not
+// turn the quote's 2885.35 into 2885,35, nor read a typed 2885.35 as 2885.
+TEST_F(OrderWindows, PricesKeepTheirDotInADecimalCommaLocale) {
+  test::CommaDecimalLocale comma;
+  ASSERT_EQ(comma.Failure(), "");
+  COrderTicket ticket;
+  ASSERT_TRUE(ticket.Open(scrips, "nse_cm|2885", "1", nullptr));
+  ticket.OfferMarketPrice(288535);
+  EXPECT_EQ(ticket.price, "2885.35");
+  EXPECT_EQ(PriceText(*scrips.Find("nse_cm", "2885"), 12345), "123.45");
+  ticket.price = "2886.05";
+  sOrderEntryInfo order{};
+  std::string error;
+  ASSERT_TRUE(ticket.Build(order, &error)) << error;
+  EXPECT_EQ(order.price, 288605);
 }
 
 TEST_F(OrderWindows, AWrongFieldStopsTheOrderBeforeTheHostSeesIt) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/comma_locale.h"
 #include "orders/signal_watcher.h"
 #include "unit/orders/orders_fixture.h"
 
@@ -154,6 +155,19 @@ TEST_F(SignalWatcherTest, ExistingLinesAreNeverActedOnAndAppendedOnesAreOnAnOlde
   EXPECT_EQ(orderHost.Calls()[2].texts, std::vector<std::string>{"<null>"});
   ASSERT_TRUE(Settled());
   EXPECT_TRUE(Errors().empty());
+}
+
+// A host in a decimal-comma locale: the file's prices still read with their dot.
+TEST_F(SignalWatcherTest, PricesKeepTheirDotInADecimalCommaLocale) {
+  test::CommaDecimalLocale comma;
+  ASSERT_EQ(comma.Failure(), "");
+  StartOn("3.10.57.97", kBuy);
+  ASSERT_TRUE(Settled());
+  Append("BUY,R2,NSE,RELIANCE-EQ,DAY,SL,3,2501.25,2499.5,0,MIS,PRO\n");
+  ASSERT_TRUE(WaitFor([&] { return Count("place2") == 1; }));
+  EXPECT_EQ(orderHost.Calls()[0].entry.price, 250125);
+  EXPECT_EQ(orderHost.Calls()[0].entry.triggerPrice, 249950);
+  ASSERT_TRUE(Settled());
 }
 
 TEST_F(SignalWatcherTest, ANewerHostGetsTheStrategyTexts) {
