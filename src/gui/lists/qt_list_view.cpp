@@ -467,8 +467,9 @@ void QtListView::OpenPopup() {
   m_popup->open();
 }
 
-void QtListView::ShowMenu(const std::vector<sMenuItem>& items, const QPoint& globalPos) {
-  auto* menu = new QMenu(this);
+void PopupMenu(QWidget* parent, const std::vector<sMenuItem>& items, const QPoint& globalPos,
+               std::function<void(int)> onPick) {
+  auto* menu = new QMenu(parent);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   for (const sMenuItem& item : items) {
     if (item.id == 0) {
@@ -479,9 +480,21 @@ void QtListView::ShowMenu(const std::vector<sMenuItem>& items, const QPoint& glo
     action->setCheckable(item.checked);
     action->setChecked(item.checked);
     const int id = item.id;
-    connect(action, &QAction::triggered, this, [this, id] { m_list.OnCommand(id); });
+    QObject::connect(action, &QAction::triggered, parent, [onPick, id] { onPick(id); });
   }
   menu->popup(globalPos);
+}
+
+void CopySelection(const QTableView& view, CCommonListCtrl& list) {
+  std::vector<int> rows;
+  for (const QModelIndex& index : view.selectionModel()->selectedIndexes()) {
+    if (std::find(rows.begin(), rows.end(), index.row()) == rows.end()) rows.push_back(index.row());
+  }
+  list.SetSelection(std::move(rows));
+}
+
+void QtListView::ShowMenu(const std::vector<sMenuItem>& items, const QPoint& globalPos) {
+  PopupMenu(this, items, globalPos, [this](int id) { m_list.OnCommand(id); });
 }
 
 void QtListView::keyPressEvent(QKeyEvent* event) {

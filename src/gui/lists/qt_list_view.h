@@ -108,6 +108,16 @@ class QtFilterPopup final : public QDialog {
   QListWidget* m_values;
 };
 
+// A menu of items at globalPos that goes away when closed; an item with id 0 is
+// a separator, a checked item shows checked, and a picked item's id goes to
+// onPick.
+void PopupMenu(QWidget* parent, const std::vector<sMenuItem>& items, const QPoint& globalPos,
+               std::function<void(int)> onPick);
+
+// Hands the rows selected in view (cells or whole rows, each row once, in the
+// order they were picked) to the list.
+void CopySelection(const QTableView& view, CCommonListCtrl& list);
+
 // The view of a list: a virtual table with the filter header, sort marks,
 // the header menu and the list's own menu.
 class QtListView final : public QTableView, public CListObserver {

@@ -77,26 +77,14 @@ QtBrokerCallsView::QtBrokerCallsView(CBrokerCalls& calls) : QtView(new QWidget),
   calls.List().SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
     TakeSelection();
-    QMenu* menu = new QMenu(m_list);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const sMenuItem& item : m_calls.ContextMenu()) {
-      QAction* action = menu->addAction(QString::fromStdString(item.text));
-      action->setCheckable(item.checked);
-      action->setChecked(item.checked);
-      const int id = item.id;
-      QObject::connect(action, &QAction::triggered, m_list, [this, id] { m_calls.OnCommand(id); });
-    }
-    menu->popup(QCursor::pos());
+    PopupMenu(m_list, m_calls.ContextMenu(), QCursor::pos(),
+              [this](int id) { m_calls.OnCommand(id); });
   });
   Refresh();
 }
 
 void QtBrokerCallsView::TakeSelection() {
-  if (!m_list) return;
-  std::vector<int> rows;
-  for (const QModelIndex& index : m_list->selectionModel()->selectedIndexes())
-    if (std::find(rows.begin(), rows.end(), index.row()) == rows.end()) rows.push_back(index.row());
-  m_calls.List().SetSelection(std::move(rows));
+  if (m_list) CopySelection(*m_list, m_calls.List());
 }
 
 void QtBrokerCallsView::Refresh() {
@@ -115,23 +103,10 @@ QtNewsView::QtNewsView(CNews& news) : QtView(new QWidget), m_news(news) {
   QObject::connect(m_list, &QTableView::doubleClicked, window, [this] { OpenSelected(); });
   news.List().SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
-    QMenu* menu = new QMenu(m_list);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const sMenuItem& item : m_news.ContextMenu()) {
-      if (item.id == 0) {
-        menu->addSeparator();
-        continue;
-      }
-      QAction* action = menu->addAction(QString::fromStdString(item.text));
-      action->setCheckable(item.checked);
-      action->setChecked(item.checked);
-      const int id = item.id;
-      QObject::connect(action, &QAction::triggered, m_list, [this, id] {
-        m_news.OnCommand(id);
-        Refresh();
-      });
-    }
-    menu->popup(QCursor::pos());
+    PopupMenu(m_list, m_news.ContextMenu(), QCursor::pos(), [this](int id) {
+      m_news.OnCommand(id);
+      Refresh();
+    });
   });
 }
 

@@ -114,23 +114,10 @@ void QtMarketMonitorView::TakeSelection() {
 }
 
 void QtMarketMonitorView::ShowMenu(const std::vector<sMenuItem>& items) {
-  QMenu* menu = new QMenu(m_splitter);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  for (const sMenuItem& item : items) {
-    if (item.id == 0) {
-      menu->addSeparator();
-      continue;
-    }
-    QAction* action = menu->addAction(QString::fromStdString(item.text));
-    action->setCheckable(item.checked);
-    action->setChecked(item.checked);
-    const int id = item.id;
-    QObject::connect(action, &QAction::triggered, m_splitter, [this, id] {
-      m_monitor.OnCommand(id);
-      Refresh();
-    });
-  }
-  menu->popup(QCursor::pos());
+  PopupMenu(m_splitter, items, QCursor::pos(), [this](int id) {
+    m_monitor.OnCommand(id);
+    Refresh();
+  });
 }
 
 void QtMarketMonitorView::OnMonitorChanged(Change what) {

@@ -153,19 +153,10 @@ QtMarketScannerView::QtMarketScannerView(CMarketScannerLogic& scanner, bool pane
     m_scanner.SetListFocus(m_list->hasFocus());
     const std::vector<sMenuItem> items = m_scanner.ContextMenu();
     if (items.empty()) return;
-    QMenu* menu = new QMenu(m_list);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const sMenuItem& item : items) {
-      QAction* action = menu->addAction(QString::fromStdString(item.text));
-      action->setCheckable(item.checked);
-      action->setChecked(item.checked);
-      const int id = item.id;
-      QObject::connect(action, &QAction::triggered, m_list, [this, id] {
-        TakeSelection();
-        m_scanner.OnCommand(id);
-      });
-    }
-    menu->popup(QCursor::pos());
+    PopupMenu(m_list, items, QCursor::pos(), [this](int id) {
+      TakeSelection();
+      m_scanner.OnCommand(id);
+    });
   });
   Refresh();
 }

@@ -13,20 +13,6 @@
 
 namespace kovo::gui {
 
-namespace {
-
-// The rows the user picked, in the order they were picked.
-void CopySelection(QtListView& view, CCommonListCtrl& list) {
-  std::vector<int> rows;
-  // Cells or whole rows, whichever the view selects: each row once.
-  for (const QModelIndex& index : view.selectionModel()->selectedIndexes()) {
-    if (std::find(rows.begin(), rows.end(), index.row()) == rows.end()) rows.push_back(index.row());
-  }
-  list.SetSelection(std::move(rows));
-}
-
-}  // namespace
-
 void QtResizeFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (onResize) onResize();
@@ -76,15 +62,8 @@ QtApiOrdersView::QtApiOrdersView(CApiOrderDetailsDlg& dialog)
   dialog.List()->SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
     TakeSelection();
-    std::vector<sMenuItem> items = m_dialog.ContextMenu();
-    QMenu* menu = new QMenu(m_list);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const sMenuItem& item : items) {
-      const int id = item.id;
-      QObject::connect(menu->addAction(QString::fromStdString(item.text)), &QAction::triggered,
-                       m_list, [this, id] { m_dialog.OnCommand(id); });
-    }
-    menu->popup(QCursor::pos());
+    PopupMenu(m_list, m_dialog.ContextMenu(), QCursor::pos(),
+              [this](int id) { m_dialog.OnCommand(id); });
   });
   Refresh();
 }
@@ -126,20 +105,8 @@ QtScriptsView::QtScriptsView(CScriptsViewDlg& view) : QtView(new QtResizeFrame),
   view.List().SetNotify([this](ListNotice notice, int) {
     if (notice != ListNotice::kRightClick || !m_list) return;
     TakeSelection();
-    QMenu* menu = new QMenu(m_list);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const sMenuItem& item : m_view.ContextMenu()) {
-      if (item.id == 0) {
-        menu->addSeparator();
-        continue;
-      }
-      QAction* action = menu->addAction(QString::fromStdString(item.text));
-      action->setCheckable(item.checked);
-      action->setChecked(item.checked);
-      const int id = item.id;
-      QObject::connect(action, &QAction::triggered, m_list, [this, id] { m_view.OnCommand(id); });
-    }
-    menu->popup(QCursor::pos());
+    PopupMenu(m_list, m_view.ContextMenu(), QCursor::pos(),
+              [this](int id) { m_view.OnCommand(id); });
   });
   Refresh();
 }
