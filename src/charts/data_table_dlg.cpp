@@ -8,17 +8,10 @@
 #include "charts/fchart_ctrl.h"
 #include "charts/finance/array_math.h"
 #include "plugin/control_block.h"
+#include "plugin/list_ports.h"
 
 namespace kovo {
 namespace {
-
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
 
 std::string LocalTime(int32_t t) {
   const std::time_t when = t;
@@ -33,8 +26,8 @@ std::string LocalTime(int32_t t) {
 
 CDataTableDlg::CDataTableDlg(CControlBlock& cb)
     : m_cb(cb),
-      m_bars(ListPorts(cb), kBarListName),
-      m_cross(ListPorts(cb), kCrossListName, kCrossListId) {
+      m_bars(ListPortsOf(cb), kBarListName),
+      m_cross(ListPortsOf(cb), kCrossListName, kCrossListId) {
   m_bars.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
     return CellOf(data, column, cell);
   });

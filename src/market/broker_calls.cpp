@@ -3,17 +3,10 @@
 #include <cstring>
 
 #include "plugin/control_block.h"
+#include "plugin/list_ports.h"
 
 namespace kovo {
 namespace {
-
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
 
 // The scrip a call names for the host: the "segment|token" key of its first
 // scrip when the host knew it, else its first "exchange|symbol" pair.
@@ -44,7 +37,7 @@ std::vector<sKovoColInfo> NewsColumns() {
   return columns;
 }
 
-CBrokerCalls::CBrokerCalls(CControlBlock& cb) : m_cb(cb), m_list(ListPorts(cb), kProfileName) {
+CBrokerCalls::CBrokerCalls(CControlBlock& cb) : m_cb(cb), m_list(ListPortsOf(cb), kProfileName) {
   m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
     const auto* call = reinterpret_cast<const sNewsDetails*>(data);
     return call && Cell(*call, column, cell);

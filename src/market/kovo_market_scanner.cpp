@@ -8,6 +8,7 @@
 #include "base/number.h"
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
+#include "plugin/list_ports.h"
 #include "plugin/mnm_fields.h"
 
 namespace kovo {
@@ -47,18 +48,10 @@ std::vector<sKovoColInfo> Columns(int32_t category) {
   };
 }
 
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
-
 }  // namespace
 
 CMarketScannerLogic::CMarketScannerLogic(CControlBlock& cb, sScannerIds ids, std::string name)
-    : m_cb(cb), m_ids(ids), m_name(std::move(name)), m_list(ListPorts(cb), kListTitle, ids.list) {
+    : m_cb(cb), m_ids(ids), m_name(std::move(name)), m_list(ListPortsOf(cb), kListTitle, ids.list) {
   m_notifier.onBroadcast = &CMarketScannerLogic::BroadcastThunk;
   m_notifier.onReply = &CMarketScannerLogic::ReplyThunk;
   m_notifier.self = this;

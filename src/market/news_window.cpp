@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "market/broker_calls.h"
 #include "plugin/control_block.h"
+#include "plugin/list_ports.h"
 
 namespace kovo {
 
@@ -152,14 +153,6 @@ bool CNewsStory::Print() {
 
 namespace {
 
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
-
 constexpr int kReportTypeDescriptor = static_cast<int>(NewsColumn::kReportType);
 
 }  // namespace
@@ -167,7 +160,7 @@ constexpr int kReportTypeDescriptor = static_cast<int>(NewsColumn::kReportType);
 CNews::CNews(CControlBlock& cb, CNewsFeed& feed, Shell& shell, std::filesystem::path workingDir)
     : m_cb(cb),
       m_feed(feed),
-      m_list(ListPorts(cb), kProfileName),
+      m_list(ListPortsOf(cb), kProfileName),
       m_story(feed.Calls(), shell, std::move(workingDir)) {
   // Items are kept by position in the global list, which only grows.
   m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {

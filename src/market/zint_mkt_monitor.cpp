@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "plugin/control_block.h"
 #include "plugin/field_reader.h"
+#include "plugin/list_ports.h"
 #include "plugin/mnm_fields.h"
 
 namespace kovo {
@@ -19,14 +20,6 @@ constexpr int32_t kTimeField = 63080;
 constexpr int32_t kTextField = 20008;
 constexpr int32_t kTypeField = 53065;
 constexpr int32_t kUserNameField = 54247;
-
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
 
 std::string FieldText(const wmp_msg* message, int32_t field) {
   std::string value;
@@ -78,7 +71,7 @@ void CZintMktMonitorReqRx::OnReply(void* self, void*, const wmp_msg* message, in
 // ---- set-up and closing --------------------------------------------------------
 
 CZintMktMonitor::CZintMktMonitor(CControlBlock& cb)
-    : m_cb(cb), m_rx(this), m_list(ListPorts(cb), kListTitle, kListId) {}
+    : m_cb(cb), m_rx(this), m_list(ListPortsOf(cb), kListTitle, kListId) {}
 
 CZintMktMonitor::~CZintMktMonitor() {
   CloseWindows();

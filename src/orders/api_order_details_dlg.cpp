@@ -6,6 +6,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_records.h"
 #include "plugin/control_block.h"
+#include "plugin/list_ports.h"
 
 namespace kovo {
 
@@ -96,12 +97,7 @@ bool CApiOrderDetailsDlg::Create(CControlBlock& cb, COrderManager& manager) {
   if (m_cb) return false;
   m_cb = &cb;
   m_manager = &manager;
-  sListPorts ports{cb.Dlgs(),
-                   cb.Settings(),
-                   &cb.Clip(),
-                   [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-                   {}};
-  m_list = std::make_unique<CFilterListCtrl>(std::move(ports), kProfileName, kIdOrdersList);
+  m_list = std::make_unique<CFilterListCtrl>(ListPortsOf(cb), kProfileName, kIdOrdersList);
   m_list->SetTextCallback([](void*, ItemData data, int column, sCellInfo& cell) {
     const auto* record = reinterpret_cast<const sApiOrderInfo*>(data);
     return record && Cell(*record, column, cell);

@@ -8,6 +8,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_records.h"
 #include "plugin/control_block.h"
+#include "plugin/list_ports.h"
 
 namespace kovo {
 
@@ -45,18 +46,10 @@ std::vector<sKovoColInfo> ScriptColumns() {
   };
 }
 
-sListPorts ListPorts(CControlBlock& cb) {
-  return {cb.Dlgs(),
-          cb.Settings(),
-          &cb.Clip(),
-          [&cb](std::string_view line) { cb.Report(line, kReportMessage); },
-          {}};
-}
-
 }  // namespace
 
 CScriptsViewDlg::CScriptsViewDlg(CControlBlock& cb, COrderManager& manager)
-    : m_cb(cb), m_manager(manager), m_list(ListPorts(cb), kProfileName) {
+    : m_cb(cb), m_manager(manager), m_list(ListPortsOf(cb), kProfileName) {
   m_list.SetTextCallback([this](void*, ItemData data, int column, sCellInfo& cell) {
     const auto* script = reinterpret_cast<const sApiScript*>(data);
     return script && Cell(*script, column, cell);
