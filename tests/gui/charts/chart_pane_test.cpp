@@ -40,21 +40,28 @@ QApplication& App() {
   return *app;
 }
 
+// A control block with its bar store, headless but for the view factory.
+std::unique_ptr<CControlBlock> ChartControlBlock(const test::TempDir& dir,
+                                                 std::unique_ptr<ViewFactory> views) {
+  sControlBlockSetup setup;
+  setup.resolve = [](std::string_view) -> void* { return nullptr; };
+  setup.paths.hostFolder = dir.Path();
+  setup.paths.appDataFolder = dir.Path();
+  setup.userFolderId = "tester";
+  setup.ports.ui = std::make_unique<HeadlessUiThread>();
+  setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
+  setup.ports.views = std::move(views);
+  setup.ports.frame = std::make_unique<HeadlessHostFrame>();
+  auto cb = std::make_unique<CControlBlock>(std::move(setup));
+  cb->chartStore = std::make_unique<CVWapStore>(*cb);
+  return cb;
+}
+
 class ChartPane : public ::testing::Test {
  protected:
   ChartPane() {
     App();
-    sControlBlockSetup setup;
-    setup.resolve = [](std::string_view) -> void* { return nullptr; };
-    setup.paths.hostFolder = m_dir.Path();
-    setup.paths.appDataFolder = m_dir.Path();
-    setup.userFolderId = "tester";
-    setup.ports.ui = std::make_unique<HeadlessUiThread>();
-    setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
-    setup.ports.views = std::make_unique<HeadlessViewFactory>();
-    setup.ports.frame = std::make_unique<HeadlessHostFrame>();
-    m_cb = std::make_unique<CControlBlock>(std::move(setup));
-    m_cb->chartStore = std::make_unique<CVWapStore>(*m_cb);
+    m_cb = ChartControlBlock(m_dir, std::make_unique<HeadlessViewFactory>());
     m_view = std::make_unique<CFChartView>(*m_cb, 0);
     m_view->Create("Intraday Chart");
     std::vector<double> t, h, l, o, c, v;
@@ -241,17 +248,7 @@ class TerminalBuiltPane : public ::testing::Test {
  protected:
   TerminalBuiltPane() {
     App();
-    sControlBlockSetup setup;
-    setup.resolve = [](std::string_view) -> void* { return nullptr; };
-    setup.paths.hostFolder = m_dir.Path();
-    setup.paths.appDataFolder = m_dir.Path();
-    setup.userFolderId = "tester";
-    setup.ports.ui = std::make_unique<HeadlessUiThread>();
-    setup.ports.dialogs = std::make_unique<HeadlessDialogs>();
-    setup.ports.views = std::make_unique<QtViewFactory>();
-    setup.ports.frame = std::make_unique<HeadlessHostFrame>();
-    m_cb = std::make_unique<CControlBlock>(std::move(setup));
-    m_cb->chartStore = std::make_unique<CVWapStore>(*m_cb);
+    m_cb = ChartControlBlock(m_dir, std::make_unique<QtViewFactory>());
     m_view = std::make_unique<CFChartView>(*m_cb, 0);
     EXPECT_TRUE(m_view->Create("Intraday Chart"));
     m_pane = dynamic_cast<QtChartPaneView*>(m_view->GetView());
